@@ -1,0 +1,18 @@
+find_package(Qt5 5.15 REQUIRED COMPONENTS Core Gui Widgets Charts Network WebSockets Svg Test)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PROJ REQUIRED IMPORTED_TARGET proj)
+pkg_check_modules(LOG4CPLUS REQUIRED IMPORTED_TARGET log4cplus)
+find_package(GTest REQUIRED)
+if(RIDUR_BENCH)
+  find_package(benchmark QUIET)
+endif()
+include(GoogleTest)
+
+# The data folder of the installed PROJ, the fallback resource folder.
+pkg_get_variable(PROJ_DATADIR proj datadir)
+if(NOT PROJ_DATADIR)
+  set(PROJ_DATADIR /usr/share/proj)
+endif()
+if(PROJ_DATADIR MATCHES "/share$")
+  set(PROJ_DATADIR "${PROJ_DATADIR}/proj")
+endif()

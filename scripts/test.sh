@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The project's test command: installs what it needs, then builds and runs the
+# whole suite headless, once plainly, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and
+# the fuzz targets for a bounded time. Any failure or sanitizer report fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+MDI_DIR=$(bash scripts/setup.sh | tail -n 1)
+export MDI_DIR
+export QT_QPA_PLATFORM=offscreen
+JOBS=$(nproc)
+BUILD=${RIDUR_BUILD_ROOT:-$ROOT/build}
+
+configure() { # dir, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DMDI_DIR="$MDI_DIR" "$@" >/dev/null
+}
+
+stage() { printf '\n=== %s ===\n' "$*"; }
+
+stage "plain build"
+configure "$BUILD/plain" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD/plain" -j "$JOBS"
+stage "plain tests"
+ctest --test-dir "$BUILD/plain" -j "$JOBS" --output-on-failure --timeout 900
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer build"
+configure "$BUILD/asan" -DCMAKE_BUILD_TYPE=Debug -DRIDUR_SANITIZE=address,undefined -DRIDUR_BENCH=OFF
+cmake --build "$BUILD/asan" -j "$JOBS"
+stage "AddressSanitizer + UndefinedBehaviorSanitizer tests"
+ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir "$BUILD/asan" -j "$JOBS" --output-on-failure --timeout 1800 -LE no_sanitizer
+
+stage "ThreadSanitizer build (threaded tests)"
+configure "$BUILD/tsan" -DCMAKE_BUILD_TYPE=Debug -DRIDUR_SANITIZE=thread -DRIDUR_BENCH=OFF
+cmake --build "$BUILD/tsan" -j "$JOBS"
+stage "ThreadSanitizer tests"
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/tests/tsan.supp" \
+  ctest --test-dir "$BUILD/tsan" -j "$JOBS" --output-on-failure --timeout 1800 -R 'Threaded' --no-tests=ignore
+
+if [ -f tests/fuzz/CMakeLists.txt ]; then
+  stage "fuzz targets"
+  CC=clang CXX=clang++ configure "$BUILD/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIDUR_FUZZ=ON -DRIDUR_BENCH=OFF
+  cmake --build "$BUILD/fuzz" -j "$JOBS" --target fuzz_targets
+  ctest --test-dir "$BUILD/fuzz" -j "$JOBS" --output-on-failure -L fuzz
+fi
+
+stage "all stages passed"

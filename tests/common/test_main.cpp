@@ -1,0 +1,32 @@
+// Common main of every test program: headless, with its own program-data,
+// settings and data folders, so no test reads or writes the user's own.
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <log4cplus/initializer.h>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QTemporaryDir sandbox;
+    if (qEnvironmentVariableIsEmpty("RIDUR_TEST_KEEP_ENV") && sandbox.isValid()) {
+        const QString root = sandbox.path();
+        for (const char *sub : {"ProgramData", "config", "data", "cache", "runtime"})
+            QDir(root).mkpath(QLatin1String(sub));
+        qputenv("ProgramData", QDir::toNativeSeparators(root + "/ProgramData").toUtf8());
+        qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
+        qputenv("XDG_DATA_HOME", (root + "/data").toUtf8());
+        qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
+        qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
+        qputenv("RIDUR_TEST_SANDBOX", root.toUtf8());
+    }
+
+    log4cplus::Initializer logInit;
+    QApplication app(argc, argv);
+    ::testing::InitGoogleMock(&argc, argv);
+    return RUN_ALL_TESTS();
+}
