@@ -2,6 +2,7 @@
 // settings and data folders, so no test reads or writes the user's own.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -21,6 +22,8 @@ int main(int argc, char **argv)
         qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
         qputenv("XDG_DATA_HOME", (root + "/data").toUtf8());
         qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
+        QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                     | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
         qputenv("RIDUR_TEST_SANDBOX", root.toUtf8());
     }

@@ -1,0 +1,34 @@
+#pragma once
+// Accepts the caller's WebSocket link and hands every connection over.
+#include <QObject>
+#include <QString>
+
+class QWebSocket;
+class QWebSocketServer;
+
+class HVXQAWebSocketServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HVXQAWebSocketServer(QObject *parent = nullptr);
+    ~HVXQAWebSocketServer() override;
+
+    // Port for the next start(); the program uses 11225.
+    void setPort(quint16 port);
+
+signals:
+    // A connection has completed its handshake; the receiver takes ownership.
+    void newClientConnection(QWebSocket *socket);
+    void closedConnection();
+
+public slots:
+    // Listens without TLS on every interface (IPv4 and IPv6).
+    void start();
+    void sendResponse(QWebSocket *socket, QString text);
+    void newConnection();
+    void closed();
+
+private:
+    QWebSocketServer *server;
+    quint16 port;
+};

@@ -1,0 +1,12 @@
+#include "temppath.h"
+
+#include <QDir>
+
+namespace TasksProgress {
+
+QString tempFilePath(const QString &fileName)
+{
+    return QDir(QDir::tempPath()).filePath(fileName);
+}
+
+} // namespace TasksProgress

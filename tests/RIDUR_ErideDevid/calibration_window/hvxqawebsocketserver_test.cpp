@@ -1,0 +1,155 @@
+#include "hvxqawebsocketserver.h"
+
+#include "debug_capture.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUrl>
+#include <QWebSocket>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::Any, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+class WebSocketServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        port = freePort();
+        ASSERT_NE(port, 0);
+        server.setPort(port);
+    }
+
+    // A client that has completed its handshake, or null.
+    std::unique_ptr<QWebSocket> connectClient(const QString &host = QStringLiteral("127.0.0.1"))
+    {
+        auto client = std::make_unique<QWebSocket>();
+        QSignalSpy connected(client.get(), &QWebSocket::connected);
+        client->open(QUrl(QStringLiteral("ws://%1:%2").arg(host).arg(port)));
+        if (!connected.wait(5000))
+            return nullptr;
+        return client;
+    }
+
+    // Lets the server side handle whatever is pending.
+    static void settle(int ms = 200) { QTest::qWait(ms); }
+
+    quint16 port = 0;
+    const int socketType = qRegisterMetaType<QWebSocket *>(); // for the spy below
+    HVXQAWebSocketServer server;
+    QSignalSpy handOvers{&server, &HVXQAWebSocketServer::newClientConnection};
+};
+
+QWebSocket *handedOver(const QSignalSpy &spy, int i)
+{
+    return spy.at(i).at(0).value<QWebSocket *>();
+}
+
+TEST_F(WebSocketServerTest, StartWritesListensLine)
+{
+    DebugCapture dbg;
+    server.start();
+    EXPECT_EQ(dbg.lines(), QStringList{QStringLiteral("HVXQAWebSocketServer::start() listens")});
+}
+
+TEST_F(WebSocketServerTest, NothingListensBeforeStart)
+{
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_FALSE(probe.waitForConnected(1000));
+    EXPECT_EQ(handOvers.count(), 0);
+}
+
+// Each client in turn, on IPv4 and IPv6 loopback: one hand-over per
+// completed handshake, in handshake order, each socket open for text.
+TEST_F(WebSocketServerTest, HandsOverEachClientInHandshakeOrder)
+{
+    server.start();
+    const QStringList hosts{QStringLiteral("127.0.0.1"), QStringLiteral("[::1]"), QStringLiteral("localhost")};
+    std::vector<std::unique_ptr<QWebSocket>> clients;
+    for (const QString &host : hosts) {
+        auto client = connectClient(host);
+        ASSERT_TRUE(client) << host.toStdString();
+        if (handOvers.count() < int(clients.size()) + 1) {
+            ASSERT_TRUE(handOvers.wait(5000)) << host.toStdString();
+        }
+        clients.push_back(std::move(client));
+    }
+    settle();
+    ASSERT_EQ(handOvers.count(), int(clients.size()));
+
+    for (int i = 0; i < handOvers.count(); ++i) {
+        QWebSocket *socket = handedOver(handOvers, i);
+        ASSERT_NE(socket, nullptr);
+        EXPECT_TRUE(socket->isValid());
+        EXPECT_EQ(socket->peerPort(), clients[i]->localPort()) << "hand-over " << i;
+
+        QSignalSpy received(clients[i].get(), &QWebSocket::textMessageReceived);
+        server.sendResponse(socket, QStringLiteral("hello %1").arg(i));
+        ASSERT_TRUE(received.wait(5000));
+        EXPECT_EQ(received.at(0).at(0).toString(), QStringLiteral("hello %1").arg(i));
+    }
+}
+
+TEST_F(WebSocketServerTest, TakenPortIsReportedAndNothingIsHandedOver)
+{
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::Any, port));
+
+    DebugCapture dbg;
+    server.start();
+    EXPECT_EQ(dbg.lines(), QStringList{QStringLiteral("HVXQAWebSocketServer::start() NOT listens")});
+
+    QWebSocket client;
+    client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port)));
+    settle(500);
+    EXPECT_EQ(handOvers.count(), 0);
+}
+
+TEST_F(WebSocketServerTest, ClientDroppingMidHandshakeIsNotHandedOver)
+{
+    server.start();
+    {
+        QTcpSocket raw;
+        raw.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(raw.waitForConnected(5000));
+        raw.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n");
+        ASSERT_TRUE(raw.waitForBytesWritten(5000));
+        settle();
+        raw.abort();
+    }
+    settle();
+    EXPECT_EQ(handOvers.count(), 0);
+
+    // The listener carries on: the next real client is the first hand-over.
+    auto client = connectClient();
+    ASSERT_TRUE(client);
+    if (handOvers.isEmpty()) {
+        ASSERT_TRUE(handOvers.wait(5000));
+    }
+    settle();
+    ASSERT_EQ(handOvers.count(), 1);
+    EXPECT_EQ(handedOver(handOvers, 0)->peerPort(), client->localPort());
+}
+
+TEST_F(WebSocketServerTest, SendResponseToNoSocketIsIgnored)
+{
+    server.sendResponse(nullptr, QStringLiteral("lost"));
+    SUCCEED();
+}
+
+} // namespace

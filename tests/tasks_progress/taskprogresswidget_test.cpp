@@ -1,0 +1,237 @@
+#include "panel_probe.h"
+
+#include <QDir>
+#include <QImage>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+struct ProgressCase {
+    int current;
+    int total;
+    Qt::CheckState before;
+    Qt::CheckState expected;
+};
+
+class TaskRowProgress : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(TaskRowProgress, CheckStateAndBar)
+{
+    const ProgressCase c = GetParam();
+    TaskProgressWidget row;
+    checkBoxOf(&row)->setCheckState(c.before);
+
+    row.setProgress(c.current, c.total);
+
+    EXPECT_EQ(checkBoxOf(&row)->checkState(), c.expected);
+    EXPECT_EQ(row.isCompleted(), c.expected == Qt::Checked);
+    auto *bar = part<QProgressBar>(&row, "taskProgressBar");
+    EXPECT_EQ(bar->maximum(), std::max(c.total, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, TaskRowProgress,
+    ::testing::Values(ProgressCase{0, 100, Qt::Checked, Qt::Unchecked},
+                      ProgressCase{50, 100, Qt::Unchecked, Qt::PartiallyChecked},
+                      ProgressCase{100, 100, Qt::Unchecked, Qt::Checked},
+                      ProgressCase{120, 100, Qt::Unchecked, Qt::Checked},
+                      ProgressCase{5, 0, Qt::Unchecked, Qt::Checked},
+                      ProgressCase{0, 0, Qt::Checked, Qt::Unchecked},
+                      ProgressCase{-1, 100, Qt::PartiallyChecked, Qt::PartiallyChecked},
+                      ProgressCase{-1, 100, Qt::Unchecked, Qt::Unchecked},
+                      ProgressCase{-1, -5, Qt::Unchecked, Qt::Checked}),
+    [](const ::testing::TestParamInfo<ProgressCase> &info) {
+        auto number = [](int v) { return (v < 0 ? "minus" : "") + std::to_string(std::abs(v)); };
+        return number(info.param.current) + "_of_" + number(info.param.total) + "_from_"
+            + std::to_string(int(info.param.before));
+    });
+
+TEST(TaskRow, StartsBlackHiddenAndNotUserEditable)
+{
+    TaskProgressWidget row;
+    EXPECT_EQ(row.objectName(), "TaskProgressWidget");
+    EXPECT_FALSE(checkBoxOf(&row)->isEnabled());
+    EXPECT_TRUE(checkBoxOf(&row)->isTristate());
+    EXPECT_EQ(checkBoxOf(&row)->styleSheet(), "color: black");
+    EXPECT_TRUE(messageAreaOf(&row)->isHidden());
+    EXPECT_TRUE(messageAreaOf(&row)->isReadOnly());
+    EXPECT_TRUE(part<QLabel>(&row, "errorIconLabel")->isHidden());
+    EXPECT_EQ(checkBoxOf(&row)->text(), "Task 1");
+    row.setTaskName("Load Data");
+    EXPECT_EQ(checkBoxOf(&row)->text(), "Load Data");
+}
+
+TEST(TaskRow, ErrorsTurnTheNameRedAndAccumulate)
+{
+    TaskProgressWidget row;
+    row.setError("first");
+    row.addMessage("");
+    row.setError("second");
+    EXPECT_EQ(checkBoxOf(&row)->styleSheet(), "color: red");
+    EXPECT_FALSE(part<QLabel>(&row, "errorIconLabel")->isHidden());
+    EXPECT_EQ(messageText(&row), "first\n\n\n\nsecond\n");
+    row.setProgress(100, 100);
+    EXPECT_EQ(checkBoxOf(&row)->styleSheet(), "color: red");
+}
+
+TEST(TaskRow, SetCompletedLeavesTheBar)
+{
+    TaskProgressWidget row;
+    row.setProgress(3, 10);
+    row.setCompleted();
+    EXPECT_TRUE(row.isCompleted());
+    EXPECT_EQ(part<QProgressBar>(&row, "taskProgressBar")->value(), 3);
+}
+
+TEST(TaskRow, IndentLevelSetsTheLeftMargin)
+{
+    const struct {
+        int level;
+        int left;
+    } cases[] = {{-1, 11}, {0, 11}, {1, 30}, {2, 45}, {3, 60}};
+    for (const auto &c : cases) {
+        TaskProgressWidget row;
+        row.setIndentLevel(c.level);
+        EXPECT_EQ(row.layout()->contentsMargins(), QMargins(c.left, 11, 11, 11)) << c.level;
+    }
+}
+
+// The error icon is read from "error.png" in the temporary folder.
+class TaskRowIcon : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        savedTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", dir.path().toUtf8());
+        ASSERT_EQ(QDir(QDir::tempPath()), QDir(dir.path()));
+    }
+    void TearDown() override { qputenv("TMPDIR", savedTmp); }
+
+    QPixmap iconOf(const TaskProgressWidget &row)
+    {
+        return part<QLabel>(&row, "errorIconLabel")->pixmap(Qt::ReturnByValue);
+    }
+
+    QTemporaryDir dir;
+    QByteArray savedTmp;
+};
+
+TEST_F(TaskRowIcon, AbsentFileGivesAnEmptyIconThatStillShowsOnError)
+{
+    TaskProgressWidget row;
+    EXPECT_TRUE(iconOf(row).isNull());
+    row.setError("failed");
+    EXPECT_FALSE(part<QLabel>(&row, "errorIconLabel")->isHidden());
+}
+
+TEST_F(TaskRowIcon, FileInTheTemporaryFolderIsShownScaled)
+{
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QDir(dir.path()).filePath("error.png")));
+
+    TaskProgressWidget row;
+    EXPECT_EQ(iconOf(row).size(), QSize(8, 8));
+    EXPECT_TRUE(part<QLabel>(&row, "errorIconLabel")->hasScaledContents());
+}
+
+// A row on screen, clicked by the user.
+class TaskRowClick : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 40; ++i)
+            row.addMessage(QStringLiteral("line %1").arg(i));
+        ASSERT_TRUE(showAndWait(&row));
+    }
+
+    QList<bool> emitted() const
+    {
+        QList<bool> values;
+        for (const QList<QVariant> &args : spy)
+            values << args.at(0).toBool();
+        return values;
+    }
+
+    TaskProgressWidget row;
+    QSignalSpy spy{&row, &TaskProgressWidget::displayingTaskMessage};
+};
+
+TEST_F(TaskRowClick, ClickOnTheRowOpensScrolledToTopThenCloses)
+{
+    QScrollBar *bar = messageAreaOf(&row)->verticalScrollBar();
+    clickAt(&row, QPoint(3, 3));
+    EXPECT_TRUE(messageAreaOf(&row)->isVisible());
+    EXPECT_EQ(bar->value(), bar->minimum());
+    EXPECT_EQ(emitted(), QList<bool>({true}));
+
+    clickAt(&row, QPoint(3, 3));
+    EXPECT_TRUE(messageAreaOf(&row)->isHidden());
+    EXPECT_EQ(emitted(), QList<bool>({true, false}));
+}
+
+TEST_F(TaskRowClick, EachPressTogglesOnceWhereverItLands)
+{
+    QCheckBox *box = checkBoxOf(&row);
+    QWidget *bar = part<QWidget>(&row, "taskProgressBar");
+    const struct {
+        QWidget *target;
+        QPoint pos;
+    } presses[] = {
+        {box, box->rect().center()},
+        {box, QPoint(2, 2)},
+        {bar, bar->rect().center()},
+        {&row, QPoint(row.width() - 3, 3)},
+    };
+    bool open = false;
+    for (const auto &p : presses) {
+        spy.clear();
+        clickAt(p.target, p.pos);
+        open = !open;
+        EXPECT_EQ(emitted(), QList<bool>({open})) << p.target->objectName().toStdString();
+        EXPECT_EQ(messageAreaOf(&row)->isVisible(), open);
+    }
+}
+
+// Events delivered to the check box itself, as the toolkit does while the
+// box stays under the pointer: press, release, then for a double click the
+// double-click event in place of the second press.
+TEST_F(TaskRowClick, PressesOnTheCheckBoxToggleOnceEach)
+{
+    QCheckBox *box = checkBoxOf(&row);
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_EQ(emitted(), QList<bool>({true}));
+
+    spy.clear();
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::mouseDClick(box, Qt::LeftButton);
+    QTest::mouseRelease(box, Qt::LeftButton);
+    EXPECT_EQ(emitted(), QList<bool>({false, true}));
+    EXPECT_EQ(box->checkState(), Qt::Unchecked);
+}
+
+TEST_F(TaskRowClick, DoubleClickIsTwoToggles)
+{
+    doubleClickAt(&row, QPoint(3, 3));
+    EXPECT_EQ(emitted(), QList<bool>({true, false}));
+    EXPECT_TRUE(messageAreaOf(&row)->isHidden());
+}
+
+TEST(TaskRow, ToggleFollowsTheAreaWhileOffScreen)
+{
+    // The window is not shown; the toggle still alternates.
+    TaskProgressWidget row;
+    QSignalSpy spy(&row, &TaskProgressWidget::displayingTaskMessage);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&row, &press);
+    QApplication::sendEvent(&row, &press);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_TRUE(spy.at(0).at(0).toBool());
+    EXPECT_FALSE(spy.at(1).at(0).toBool());
+}
