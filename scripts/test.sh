@@ -10,7 +10,7 @@ ROOT=$PWD
 MDI_DIR=$(bash scripts/setup.sh | tail -n 1)
 export MDI_DIR
 export QT_QPA_PLATFORM=offscreen
-JOBS=$(nproc)
+JOBS=${JOBS:-$(nproc)}
 BUILD=${RIDUR_BUILD_ROOT:-$ROOT/build}
 
 configure() { # dir, extra cmake arguments...

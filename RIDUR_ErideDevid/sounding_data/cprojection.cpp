@@ -1,0 +1,146 @@
+#include "cprojection.h"
+
+#include "platformpaths.h"
+
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <system_error>
+
+std::mutex projectionMutex;
+
+namespace {
+
+CProjection *projectionInstance = nullptr;
+
+const std::string defaultDefinitionFileName = "dar_eravi6.txt";
+
+// Each definition line is read into a buffer of this size: at most 511
+// characters up to the line feed. After a longer line the stream fails and
+// every later line reads as empty.
+constexpr std::streamsize definitionLineBuffer = 512;
+
+std::string readDefinitionLine(std::istream &stream)
+{
+    char buffer[definitionLineBuffer] = {};
+    stream.getline(buffer, definitionLineBuffer);
+    std::string line(buffer);
+    // Files written on Windows end their lines with CR LF.
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+} // namespace
+
+CProjection *CProjection::instance()
+{
+    if (projectionInstance)
+        return projectionInstance;
+
+    auto *projection = new CProjection;
+    const std::string searchPath = projResourceFolder().toStdString();
+    {
+        std::lock_guard<std::mutex> lock(projectionMutex);
+        projection->context = proj_context_create();
+        const char *paths[] = {searchPath.c_str()};
+        proj_context_set_search_paths(projection->context, 1, paths);
+    }
+    projection->initDefaultProjection();
+    projectionInstance = projection;
+    return projectionInstance;
+}
+
+CProjection::~CProjection()
+{
+    std::lock_guard<std::mutex> lock(projectionMutex);
+    proj_destroy(transformation);
+    proj_context_destroy(context);
+}
+
+int CProjection::initDefaultProjection()
+{
+    const std::string path = programDataFolder().toStdString() + defaultDefinitionFileName;
+
+    std::error_code error;
+    const bool exists = std::filesystem::exists(std::filesystem::u8path(path), error);
+    // Written only when the file is known to be missing; a folder that cannot
+    // be searched is left alone.
+    if (!exists && !error) {
+        std::ofstream file(std::filesystem::u8path(path));
+        file << "<RUZ_Edudorivud>\n"
+             << "EPSG:4326\n"
+             << "+proj=merc +units=cm +ellps=WGS84\n";
+    }
+
+    definitionFile = path;
+    readProjectionFile(path);
+    return createTransformation();
+}
+
+int CProjection::loadProjectionFile(const std::string &path)
+{
+    definitionFile = path;
+    readProjectionFile(path);
+    return createTransformation();
+}
+
+void CProjection::readProjectionFile(const std::string &path)
+{
+    std::ifstream file(std::filesystem::u8path(path));
+    if (!file.is_open())
+        return;
+    readDefinitionLine(file); // tag, not used
+    sourceCrs = readDefinitionLine(file);
+    targetCrs = readDefinitionLine(file);
+}
+
+int CProjection::createTransformation()
+{
+    std::lock_guard<std::mutex> lock(projectionMutex);
+    if (transformation) {
+        proj_destroy(transformation);
+        transformation = nullptr;
+    }
+    PJ *created = proj_create_crs_to_crs(context, sourceCrs.c_str(), targetCrs.c_str(), nullptr);
+    if (!created) {
+        valid = false;
+        return -1;
+    }
+    PJ *normalised = proj_normalize_for_visualization(context, created);
+    proj_destroy(created);
+    transformation = normalised;
+    valid = normalised != nullptr;
+    return valid ? 0 : -1;
+}
+
+int CProjection::geographicToProjected(double latitude, double longitude,
+                                       double *northing, double *easting)
+{
+    std::lock_guard<std::mutex> lock(projectionMutex);
+    try {
+        const PJ_COORD point = proj_coord(longitude, latitude, 0, 0);
+        const PJ_COORD result = transformation ? proj_trans(transformation, PJ_FWD, point) : point;
+        *northing = result.xy.y;
+        *easting = result.xy.x;
+        if (result.xy.x == HUGE_VAL && result.xy.y == HUGE_VAL)
+            return -1;
+        return 0;
+    } catch (const std::exception &e) {
+        std::cerr << "Exeption in proj " << e.what();
+        return -1;
+    }
+}
+
+int CProjection::projectedToGeographic(double northing, double easting,
+                                       double *latitude, double *longitude)
+{
+    std::lock_guard<std::mutex> lock(projectionMutex);
+    const PJ_COORD point = proj_coord(easting, northing, 0, 0);
+    const PJ_COORD result = transformation ? proj_trans(transformation, PJ_INV, point) : point;
+    *latitude = result.xy.y;
+    *longitude = result.xy.x;
+    return *latitude == HUGE_VAL ? -1 : 0;
+}

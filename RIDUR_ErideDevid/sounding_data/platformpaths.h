@@ -1,0 +1,17 @@
+#pragma once
+// The few places where the program meets the file system of its platform.
+#include <QString>
+
+// The suite's program-data folder, ending with a separator: the value of
+// "ProgramData" followed by "Quillmere Vadidaro" and "qhvx". When
+// "ProgramData" is unset the user's generic data location takes its place.
+// Outside Windows the folder is created when missing.
+QString programDataFolder();
+
+// The PROJ resource folder: "proj4" in the program-data folder when it holds
+// proj.db, else the data folder of the installed PROJ.
+QString projResourceFolder();
+
+// A fixed Windows temporary file path such as "c:/TEMP/DAV5Edade.log4":
+// unchanged on Windows, elsewhere the same file name in the temporary folder.
+QString platformTempFilePath(const QString &fileName);

@@ -1,0 +1,413 @@
+#include "cprojection.h"
+#include "platformpaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+const char *const defaultLines = "<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n";
+
+// Geographic points and their Mercator coordinates on WGS 84 in centimetres,
+// computed with PROJ's own tool:
+//   cs2cs -f %.6f EPSG:4326 "proj=merc units=cm ellps=WGS84 type=crs"
+// (input latitude longitude, output easting northing; `proj -f %.6f
+// +proj=merc +units=cm +ellps=WGS84` on longitude latitude agrees).
+struct MercatorPoint {
+    double latitude;
+    double longitude;
+    double easting;
+    double northing;
+};
+
+void PrintTo(const MercatorPoint &p, std::ostream *os)
+{
+    *os << "lat " << p.latitude << " lon " << p.longitude;
+}
+
+const MercatorPoint mercatorPoints[] = {
+    {0, 0, 0.000000, 0.000000},
+    {60, 5, 55659745.396637, 836269854.850075},
+    {-33.9, 18.4, 204827863.059623, -399155139.021282},
+    {45.5, -73.6, -819311452.238494, 567009395.575391},
+    {85, 179.9, 2002637639.370992, 1992923911.337915},
+    {-80, -179.5, -1998184859.739261, -1549657073.972372},
+    {10.123456, 100.654321, 1120478775.986270, 112534222.843871},
+    {59.9, 10.75, 119668452.602769, 834050572.844997},
+};
+
+const char *const cs2csTarget = "proj=merc units=cm ellps=WGS84 type=crs";
+
+QString defaultFilePath()
+{
+    return programDataFolder() + QStringLiteral("dar_eravi6.txt");
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// A folder for definition files, and the first use of the service in this
+// process remembered (each test normally runs in a process of its own).
+class ProjectionTest : public ::testing::Test {
+protected:
+    static CProjection *projection()
+    {
+        firstUseDone = true;
+        return CProjection::instance();
+    }
+
+    std::string definition(const QByteArray &content, const char *name = "def.txt")
+    {
+        const QString path = dir.filePath(QLatin1String(name));
+        EXPECT_TRUE(writeFile(path, content));
+        return path.toStdString();
+    }
+
+    void expectDefaultConversion()
+    {
+        double northing = 0, easting = 0;
+        EXPECT_EQ(projection()->geographicToProjected(60, 5, &northing, &easting), 0);
+        EXPECT_NEAR(northing, 836269854.850075, 1e-3);
+        EXPECT_NEAR(easting, 55659745.396637, 1e-3);
+    }
+
+    void expectPassThrough()
+    {
+        double a = 1, b = 1;
+        EXPECT_EQ(projection()->geographicToProjected(60, 5, &a, &b), 0);
+        EXPECT_EQ(a, 60.0);
+        EXPECT_EQ(b, 5.0);
+        EXPECT_EQ(projection()->projectedToGeographic(123.5, -7.25, &a, &b), 0);
+        EXPECT_EQ(a, 123.5);
+        EXPECT_EQ(b, -7.25);
+    }
+
+    static bool firstUseDone;
+    QTemporaryDir dir;
+};
+
+bool ProjectionTest::firstUseDone = false;
+
+} // namespace
+
+using ProjectionFirstUse = ProjectionTest;
+
+TEST_F(ProjectionFirstUse, WritesTheDefaultFileWhenMissing)
+{
+    if (firstUseDone)
+        GTEST_SKIP() << "the service was already created in this process";
+    QFile::remove(defaultFilePath());
+    double northing = 1, easting = 1;
+    EXPECT_EQ(projection()->geographicToProjected(0, 0, &northing, &easting), 0);
+    EXPECT_EQ(readAll(defaultFilePath()), QByteArray(defaultLines));
+    EXPECT_NEAR(northing, 0.0, 1e-6);
+    EXPECT_NEAR(easting, 0.0, 1e-6);
+}
+
+TEST_F(ProjectionFirstUse, KeepsAnExistingDefaultFile)
+{
+    if (firstUseDone)
+        GTEST_SKIP() << "the service was already created in this process";
+    const QByteArray metres = "<other>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n";
+    ASSERT_TRUE(writeFile(defaultFilePath(), metres));
+    double northing = 0, easting = 0;
+    EXPECT_EQ(projection()->geographicToProjected(60, 5, &northing, &easting), 0);
+    EXPECT_EQ(readAll(defaultFilePath()), metres);
+    EXPECT_NEAR(easting, 556597.45396637, 1e-5);
+}
+
+class ProjectionConversion : public ProjectionTest,
+                             public ::testing::WithParamInterface<MercatorPoint> {};
+
+TEST_P(ProjectionConversion, MatchesCs2csTable)
+{
+    const MercatorPoint &p = GetParam();
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+    double northing = 0, easting = 0;
+    EXPECT_EQ(projection()->geographicToProjected(p.latitude, p.longitude, &northing, &easting), 0);
+    EXPECT_NEAR(northing, p.northing, 1e-3);
+    EXPECT_NEAR(easting, p.easting, 1e-3);
+
+    double latitude = 0, longitude = 0;
+    EXPECT_EQ(projection()->projectedToGeographic(p.northing, p.easting, &latitude, &longitude), 0);
+    EXPECT_NEAR(latitude, p.latitude, 1e-9);
+    EXPECT_NEAR(longitude, p.longitude, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mercator, ProjectionConversion, ::testing::ValuesIn(mercatorPoints));
+
+// Runs PROJ's command-line tool on the same points, forward and inverse.
+TEST_F(ProjectionTest, AgreesWithCs2csAtRunTime)
+{
+    const QString cs2cs = QStandardPaths::findExecutable(QStringLiteral("cs2cs"));
+    if (cs2cs.isEmpty())
+        GTEST_SKIP() << "cs2cs is not on PATH";
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+
+    const auto run = [&](const QStringList &options, const QByteArray &input) {
+        QProcess process;
+        process.start(cs2cs, options + QStringList{QStringLiteral("-f"), QStringLiteral("%.9f"),
+                                                   QStringLiteral("EPSG:4326"),
+                                                   QLatin1String(cs2csTarget)});
+        process.write(input);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return QString::fromUtf8(process.readAllStandardOutput()).split(
+            QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+
+    QByteArray forwardInput;
+    QByteArray inverseInput;
+    for (const MercatorPoint &p : mercatorPoints) {
+        forwardInput += QByteArray::number(p.latitude, 'f', 9) + ' '
+            + QByteArray::number(p.longitude, 'f', 9) + '\n';
+        inverseInput += QByteArray::number(p.easting, 'f', 6) + ' '
+            + QByteArray::number(p.northing, 'f', 6) + '\n';
+    }
+    const QStringList forward = run({}, forwardInput);
+    const QStringList inverse = run({QStringLiteral("-I")}, inverseInput);
+    const int count = int(std::size(mercatorPoints));
+    ASSERT_EQ(forward.size(), count);
+    ASSERT_EQ(inverse.size(), count);
+
+    for (int i = 0; i < count; ++i) {
+        const MercatorPoint &p = mercatorPoints[i];
+        const QStringList f = forward[i].simplified().split(QLatin1Char(' '));
+        const QStringList g = inverse[i].simplified().split(QLatin1Char(' '));
+        ASSERT_GE(f.size(), 2) << forward[i].toStdString();
+        ASSERT_GE(g.size(), 2) << inverse[i].toStdString();
+        double northing = 0, easting = 0, latitude = 0, longitude = 0;
+        EXPECT_EQ(projection()->geographicToProjected(p.latitude, p.longitude, &northing, &easting), 0);
+        EXPECT_EQ(projection()->projectedToGeographic(p.northing, p.easting, &latitude, &longitude), 0);
+        EXPECT_NEAR(easting, f[0].toDouble(), 1e-4) << i;
+        EXPECT_NEAR(northing, f[1].toDouble(), 1e-4) << i;
+        EXPECT_NEAR(latitude, g[0].toDouble(), 1e-9) << i;
+        EXPECT_NEAR(longitude, g[1].toDouble(), 1e-9) << i;
+    }
+}
+
+TEST_F(ProjectionTest, RoundTripKeepsPositions)
+{
+    for (double latitude = -84; latitude <= 84; latitude += 12.5) {
+        for (double longitude = -179; longitude <= 179; longitude += 23.75) {
+            double northing = 0, easting = 0, lat = 0, lon = 0;
+            ASSERT_EQ(projection()->geographicToProjected(latitude, longitude, &northing, &easting), 0);
+            ASSERT_EQ(projection()->projectedToGeographic(northing, easting, &lat, &lon), 0);
+            EXPECT_NEAR(lat, latitude, 1e-9);
+            EXPECT_NEAR(lon, longitude, 1e-9);
+        }
+    }
+}
+
+// Result of loading a definition file, and whether the default definition
+// (Mercator in centimetres) is in force afterwards; -1 leaves no
+// transformation, so points pass through.
+struct DefinitionCase {
+    const char *name;
+    QByteArray content;
+    int result;
+};
+
+void PrintTo(const DefinitionCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const DefinitionCase definitionCases[] = {
+    {"AnyTag", "whatever the tag\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n", 0},
+    {"EmptyTag", "\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84", 0},
+    {"CrLfLines", "<RUZ_Edudorivud>\r\nEPSG:4326\r\n+proj=merc +units=cm +ellps=WGS84\r\n", 0},
+    {"LinesAfterTheThirdIgnored", QByteArray(defaultLines) + "garbage\n+proj=nonsense\n", 0},
+    {"TwoLines", "<RUZ_Edudorivud>\nEPSG:4326\n", -1},
+    {"EmptyFile", "", -1},
+    {"UnknownCode", "<RUZ_Edudorivud>\nEPSG:99999999\n+proj=merc +units=cm +ellps=WGS84\n", -1},
+    {"Garbage", "\x01\x02\xff\n\xfe garbage ###\n+proj=no_such_projection\n", -1},
+    {"Tag511", QByteArray(511, 't') + '\n' + "EPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n", 0},
+    {"Tag512", QByteArray(512, 't') + '\n' + "EPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n", -1},
+};
+
+class ProjectionDefinitionFile : public ProjectionTest,
+                                 public ::testing::WithParamInterface<DefinitionCase> {};
+
+TEST_P(ProjectionDefinitionFile, GivesResultCode)
+{
+    const DefinitionCase &c = GetParam();
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines, "default.txt")), 0);
+    EXPECT_EQ(projection()->loadProjectionFile(definition(c.content)), c.result);
+    if (c.result == 0)
+        expectDefaultConversion();
+    else
+        expectPassThrough();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ProjectionDefinitionFile, ::testing::ValuesIn(definitionCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ProjectionTest, MissingFileKeepsTheCrsPair)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+    EXPECT_EQ(projection()->loadProjectionFile(dir.filePath("missing.txt").toStdString()), 0);
+    expectDefaultConversion();
+
+    // After a failed load the missing file makes the same failing pair again.
+    ASSERT_EQ(projection()->loadProjectionFile(definition("<t>\nEPSG:4326\n")), -1);
+    EXPECT_EQ(projection()->loadProjectionFile(dir.filePath("missing.txt").toStdString()), -1);
+    expectPassThrough();
+}
+
+TEST_F(ProjectionTest, FailedLoadRecoversWithTheNextGoodFile)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition("<t>\nEPSG:4326\n", "bad.txt")), -1);
+    expectPassThrough();
+    EXPECT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+    expectDefaultConversion();
+}
+
+TEST_F(ProjectionTest, LinesAreCutAt511Characters)
+{
+    // A 511-character source line is taken whole.
+    QByteArray source = "+proj=longlat +datum=WGS84";
+    source += QByteArray(511 - source.size(), ' ');
+    EXPECT_EQ(projection()->loadProjectionFile(
+                  definition("<t>\n" + source + "\n+proj=merc +units=cm +ellps=WGS84\n")), 0);
+    expectDefaultConversion();
+
+    // One more character: the target line after it reads as empty.
+    EXPECT_EQ(projection()->loadProjectionFile(
+                  definition("<t>\n" + source + " \n+proj=merc +units=cm +ellps=WGS84\n")), -1);
+
+    // A 512-character target line loses its last character: "+units=mm"
+    // becomes "+units=m".
+    QByteArray target = "+proj=merc +ellps=WGS84";
+    target += QByteArray(512 - target.size() - 9, ' ') + "+units=mm";
+    ASSERT_EQ(target.size(), 512);
+    EXPECT_EQ(projection()->loadProjectionFile(definition("<t>\nEPSG:4326\n" + target + "\n")), 0);
+    double northing = 0, easting = 0;
+    EXPECT_EQ(projection()->geographicToProjected(60, 5, &northing, &easting), 0);
+    EXPECT_NEAR(easting, 556597.45396637, 1e-5);
+}
+
+TEST_F(ProjectionTest, ForwardErrorOnlyWhenPointFails)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+    double northing = 0, easting = 0;
+    EXPECT_EQ(projection()->geographicToProjected(91, 0, &northing, &easting), -1);
+    EXPECT_EQ(northing, HUGE_VAL);
+    EXPECT_EQ(easting, HUGE_VAL);
+
+    // A NaN coming out is not an error.
+    EXPECT_EQ(projection()->geographicToProjected(std::nan(""), 5, &northing, &easting), 0);
+    EXPECT_TRUE(std::isnan(northing));
+}
+
+TEST_F(ProjectionTest, InverseErrorWritesBothOutputs)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+    double latitude = 0, longitude = 0;
+    EXPECT_EQ(projection()->projectedToGeographic(HUGE_VAL, 0, &latitude, &longitude), -1);
+    EXPECT_EQ(latitude, HUGE_VAL);
+    EXPECT_EQ(longitude, HUGE_VAL);
+}
+
+TEST_F(ProjectionTest, UsesTheProjectedCrsOfTheFile)
+{
+    // UTM zone 32 north in metres, a projected target other than the default.
+    ASSERT_EQ(projection()->loadProjectionFile(definition("<t>\nEPSG:4326\nEPSG:32632\n")), 0);
+    double northing = 0, easting = 0;
+    EXPECT_EQ(projection()->geographicToProjected(0, 9, &northing, &easting), 0);
+    EXPECT_NEAR(easting, 500000.0, 1e-6);
+    EXPECT_NEAR(northing, 0.0, 1e-6);
+}
+
+// Conversions from two threads at once, and a conversion waits for
+// projectionMutex.
+using ThreadedProjection = ProjectionTest;
+
+TEST_F(ThreadedProjection, ConvertsFromTwoThreads)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines)), 0);
+    std::atomic<int> mismatches{0};
+    const auto work = [&]() {
+        for (int round = 0; round < 200; ++round) {
+            for (const MercatorPoint &p : mercatorPoints) {
+                double northing = 0, easting = 0, latitude = 0, longitude = 0;
+                CProjection::instance()->geographicToProjected(p.latitude, p.longitude,
+                                                                &northing, &easting);
+                CProjection::instance()->projectedToGeographic(p.northing, p.easting,
+                                                                &latitude, &longitude);
+                if (std::abs(northing - p.northing) > 1e-3 || std::abs(easting - p.easting) > 1e-3
+                    || std::abs(latitude - p.latitude) > 1e-9
+                    || std::abs(longitude - p.longitude) > 1e-9)
+                    ++mismatches;
+            }
+        }
+    };
+    std::thread first(work);
+    std::thread second(work);
+    first.join();
+    second.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+TEST_F(ThreadedProjection, LoadsWhileAnotherThreadConverts)
+{
+    const std::string centimetres = definition(defaultLines, "cm.txt");
+    const std::string metres = definition("<t>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n", "m.txt");
+    ASSERT_EQ(projection()->loadProjectionFile(centimetres), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> unexpected{0};
+    std::thread converter([&]() {
+        while (!stop) {
+            double northing = 0, easting = 0;
+            CProjection::instance()->geographicToProjected(60, 5, &northing, &easting);
+            if (std::abs(easting - 55659745.396637) > 1e-3 && std::abs(easting - 556597.45396637) > 1e-5)
+                ++unexpected;
+        }
+    });
+    for (int i = 0; i < 50; ++i)
+        projection()->loadProjectionFile(i % 2 ? centimetres : metres);
+    stop = true;
+    converter.join();
+    EXPECT_EQ(unexpected.load(), 0);
+}
+
+TEST_F(ThreadedProjection, ConversionWaitsForTheMutex)
+{
+    projection();
+    std::atomic<bool> done{false};
+    std::thread converter;
+    {
+        std::lock_guard<std::mutex> lock(projectionMutex);
+        converter = std::thread([&]() {
+            double northing = 0, easting = 0;
+            CProjection::instance()->geographicToProjected(60, 5, &northing, &easting);
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(done.load());
+    }
+    converter.join();
+    EXPECT_TRUE(done.load());
+}
