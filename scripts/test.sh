@@ -18,7 +18,7 @@ configure() { # dir, extra cmake arguments...
   cmake -S "$ROOT" -B "$dir" -G Ninja -DMDI_DIR="$MDI_DIR" "$@" >/dev/null
 }
 
-stage() { printf '\n=== %s ===\n' "$*"; }
+stage() { printf '\n=== %s (at %ds) ===\n' "$*" "$SECONDS"; }
 
 stage "plain build"
 configure "$BUILD/plain" -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -7,6 +7,8 @@
 
 #include <gmock/gmock.h>
 #include <log4cplus/initializer.h>
+#include <log4cplus/logger.h>
+#include <log4cplus/nullappender.h>
 
 int main(int argc, char **argv)
 {
@@ -29,6 +31,9 @@ int main(int argc, char **argv)
     }
 
     log4cplus::Initializer logInit;
+    // Records go nowhere unless a test captures them.
+    log4cplus::Logger::getRoot().addAppender(
+        log4cplus::SharedAppenderPtr(new log4cplus::NullAppender));
     QApplication app(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();

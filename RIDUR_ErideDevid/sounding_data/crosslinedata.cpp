@@ -1,0 +1,167 @@
+#include "crosslinedata.h"
+
+#include "cprojection.h"
+#include "logtext.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("CrossLineData"));
+
+CrossLineData::CrossLineData()
+    : QObject(nullptr)
+    , invertEllipsoidDepth(qEnvironmentVariableIntValue("GRID_INV_ELLIPS") == 1)
+{
+}
+
+CrossLineData::~CrossLineData() = default;
+
+void CrossLineData::addRawFile(const QString &path)
+{
+    if (path.isEmpty() || rawFileNames.contains(path, Qt::CaseSensitive))
+        return;
+    rawFileNames.append(path);
+}
+
+QStringList CrossLineData::rawFiles() const
+{
+    return rawFileNames;
+}
+
+QStringList CrossLineData::getRawFiles() const
+{
+    if (rawFileNames.isEmpty()) {
+        LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("getRawFiles: files ")
+                                   << toLogText(rawFileNames.join(QLatin1Char(','))));
+        return QStringList();
+    }
+    return rawFileNames;
+}
+
+void CrossLineData::clearData()
+{
+    rawFileNames.clear();
+    workingRawFiles.clear();
+    regionSoundings.clear();
+    corridorSoundings.clear();
+}
+
+QStringList CrossLineData::loadedRawFiles() const
+{
+    return workingRawFiles;
+}
+
+bool CrossLineData::isNexra() const
+{
+    return nexraFile;
+}
+
+InstallationLists *CrossLineData::installationLists()
+{
+    return &installation;
+}
+
+QList<SoundingData> &CrossLineData::corridorDepths(const QString &path)
+{
+    return corridorSoundings[path];
+}
+
+void CrossLineData::setSurvey(const QString &name)
+{
+    survey = name;
+}
+
+void CrossLineData::setProjectionFile(const QString &path)
+{
+    projectionFile = path;
+    if (projection)
+        return;
+    projection = CProjection::instance();
+    projection->loadProjectionFile(path.toStdString());
+}
+
+void CrossLineData::setSvpForTx(bool value)
+{
+    svpForTx = value;
+}
+
+void CrossLineData::setResetState(qint32 value)
+{
+    resetValue = value;
+    resetFlag = true;
+}
+
+void CrossLineData::resetNexraInst()
+{
+    if (!nexraFile)
+        return;
+    for (const QString &path : qAsConst(workingRawFiles)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)
+                                       << LOG4CPLUS_TEXT(" for reading"));
+            return;
+        }
+        getNexraInstallationDatagram(file);
+        file.close();
+    }
+}
+
+void CrossLineData::resetPUData()
+{
+    if (workingRawFiles.isEmpty())
+        return;
+    const QString &path = workingRawFiles.first();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)
+                                   << LOG4CPLUS_TEXT(" for reading"));
+        return;
+    }
+    file.close();
+}
+
+void CrossLineData::generateRegionData()
+{
+    loadRegionData();
+    emit regionDataReady();
+}
+
+void CrossLineData::loadRegionData()
+{
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("Start loadRegionData"));
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    workingRawFiles = getRawFiles();
+    if (workingRawFiles.isEmpty())
+        return;
+    for (const QString &path : qAsConst(workingRawFiles))
+        getSurveyLineRegionData(path);
+    const qint64 elapsed = QDateTime::currentMSecsSinceEpoch() - started;
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineData::loadRegionData() = ") << elapsed);
+}
+
+void CrossLineData::getSurveyLineRegionData(const QString &path)
+{
+    if (regionCorners[0] == 0 && regionCorners[2] == 0)
+        return;
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("Start getSurveyLineRegionData"));
+    nexraFile = path.endsWith(QLatin1String(".nexra"), Qt::CaseSensitive);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)
+                                   << LOG4CPLUS_TEXT(" for reading"));
+        return;
+    }
+    if (nexraFile) {
+        getNexraInstallationDatagram(file);
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("Start getRegionVLData"));
+        getRegionVLData(path, file);
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("End getRegionVLData"));
+    }
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("End getSurveyLineRegionData"));
+    file.close();
+}

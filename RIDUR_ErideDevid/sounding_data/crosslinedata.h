@@ -1,0 +1,116 @@
+#pragma once
+// The data object: raw files named by the caller, the cross line and its
+// corridor, the installation lists of the loaded raw files, the soundings kept
+// inside the corridor per raw file, and the attitude corrections of the next
+// recalculation. Loads and recalculations run in the data thread (queued
+// slots); every other operation is a plain call from the GUI thread while the
+// data thread is idle. No lock guards the object.
+#include "installationlists.h"
+#include "soundingdata.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CProjection;
+class QFile;
+
+class CrossLineData : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Size of the depth reader's buffer: the largest "#MRZ" datagram read.
+    static constexpr quint32 depthBufferSize = 16777184;
+    // Size of the installation reader's buffer: the largest "#IIP" datagram read.
+    static constexpr quint32 installationBufferSize = 366456;
+
+    CrossLineData();
+    ~CrossLineData() override;
+
+    // Raw files.
+    void addRawFile(const QString &path);
+    QStringList rawFiles() const;
+    QStringList getRawFiles() const;
+    void clearData();
+    QStringList loadedRawFiles() const;
+    bool isNexra() const;
+
+    InstallationLists *installationLists();
+    QList<SoundingData> &corridorDepths(const QString &path);
+
+    void setSurvey(const QString &name);
+    void setProjectionFile(const QString &path);
+    void setSvpForTx(bool value);
+    void setResetState(qint32 value);
+    void resetNexraInst();
+    void resetPUData();
+
+    // Cross line and corridor (projected centimetres, width in metres).
+    void setCrossLine(qint32 sx, qint32 sy, qint32 ex, qint32 ey);
+    void setCorridorWidth(float width);
+
+    // Corridor lists, built in the GUI thread after a load.
+    void loadCorridorData();
+    void getCorridorVLDepths(const QString &path);
+    double lineStartValue(const QString &path) const;
+
+    // Recalculation.
+    void setAttitudeCorrections(float roll, float pitch, float heading, qint32 motionDelay);
+    void recalculateTQ(bool preview);
+    void recalculateFileDepths(const QString &path, bool preview);
+    void recalculateSounding(SoundingData &record, double roll, double pitch, double heading);
+
+    // Load road (data thread).
+    void loadRegionData();
+    void getSurveyLineRegionData(const QString &path);
+    // Reads up to and including the first "#IIP" datagram of the open file.
+    void getNexraInstallationDatagram(QFile &file);
+    // Reads the "#MRZ" datagrams from the file's position on.
+    void getRegionVLData(const QString &path, QFile &file);
+
+signals:
+    void regionDataReady();
+    void sigRecalcDone(bool preview);
+
+public slots:
+    void generateRegionData();
+    void recalculatedDepths();
+    void recalculatedPreviewDepths();
+
+private:
+    friend struct CrossLineDataInspector; // tests
+
+    CProjection *projection = nullptr;
+    QString survey;
+    QString projectionFile;
+    qint32 crossLine[4] = {0, 0, 0, 0};
+    qint32 regionCorners[4] = {0, 0, 0, 0};
+    qint32 corridorCorners[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    QStringList workingRawFiles;
+    QStringList rawFileNames;
+    QHash<QString, QList<SoundingData>> regionSoundings;
+    QHash<QString, QList<SoundingData>> corridorSoundings;
+    bool resetFlag = true;
+    bool svpForTx = false;
+    qint32 resetValue = 0;
+    bool nexraFile = false;
+    InstallationLists installation;
+    float rollCorrection = 0.0f;
+    float pitchCorrection = 0.0f;
+    float headingCorrection = 0.0f;
+    qint32 motionDelayCorrection = 0;
+
+public:
+    // Receiver transducers of the last depth datagram read; the window reads
+    // it after a load.
+    qint32 rxHeadCount = 1;
+
+private:
+    std::unique_ptr<quint8[]> readBuffer;
+    bool invertEllipsoidDepth = false;
+};

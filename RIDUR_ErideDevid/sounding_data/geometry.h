@@ -1,0 +1,53 @@
+#pragma once
+// Plain numeric helpers shared by the sounding selection, the corridor
+// distances and the recalculation: point and segment sets, a segment
+// intersection test, the distance of a point to a line, a point-in-polygon
+// test and the displacement of a geographic position on an ellipsoid.
+// No state; every helper may run in any thread.
+#include <QtGlobal>
+
+#include <memory>
+
+// count points, laid out as x, y per point; zero-filled.
+struct PointArray {
+    qint32 count = 0;
+    std::unique_ptr<double[]> values;
+};
+
+// count segments, laid out as x1, y1, x2, y2 per segment; zero-filled.
+// Segment 0 is A, segment 1 is B.
+struct SegmentArray {
+    qint32 count = 0;
+    std::unique_ptr<double[]> values;
+};
+
+// A new set of n points, or null when n <= 0 or an allocation fails.
+std::unique_ptr<PointArray> newPointArray(qint32 n);
+
+// A new set of n segments, or null when n <= 0 or an allocation fails.
+std::unique_ptr<SegmentArray> newSegmentArray(qint32 n);
+
+// True when segments A and B of the set intersect (bounds included).
+// Parallel, collinear or both axis-parallel in the same direction: false.
+bool segmentIntersection(const SegmentArray &segments);
+
+// Distance of (px, py) to the infinite line through (x1, y1) and (x2, y2);
+// never negative, in the units of the inputs.
+double distancePointToLine(double x1, double y1, double x2, double y2, double px, double py);
+
+// 1 when (x, y) lies inside the polygon (vertices in walking order) or on one
+// of its vertices, else 0. scratch holds at least two segments and is
+// overwritten; the test allocates nothing.
+int pointInPolygon(const PointArray &polygon, double x, double y, SegmentArray &scratch);
+
+// Moves the position (degrees) by along (forward along the heading, radians
+// clockwise from north) and across (to starboard) in centimetres on the
+// ellipsoid with semi-major axis a (metres) and inverse flattening. Radii are
+// taken at the starting latitude. Always 0.
+int offsetLatLon(double latitude, double longitude, double heading, double a,
+                 double inverseFlattening, qint32 across, qint32 along,
+                 double *newLatitude, double *newLongitude);
+
+// Truncation toward zero to int32; NaN gives 0 and values beyond the range
+// give its nearest end.
+qint32 truncateToInt32(double value);

@@ -1,0 +1,67 @@
+#pragma once
+// Shared fixtures of the data-object tests: access to the object's members,
+// a projection definition in the test's own folder, and a data object with
+// a corridor set.
+#include "crosslinedata.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+struct CrossLineDataInspector {
+    static const qint32 *corridorCorners(const CrossLineData &d) { return d.corridorCorners; }
+    static const qint32 *regionCorners(const CrossLineData &d) { return d.regionCorners; }
+    static const qint32 *crossLine(const CrossLineData &d) { return d.crossLine; }
+    static QHash<QString, QList<SoundingData>> &regionSoundings(CrossLineData &d) { return d.regionSoundings; }
+    static bool invertEllipsoidDepth(const CrossLineData &d) { return d.invertEllipsoidDepth; }
+    static bool nexraFile(const CrossLineData &d) { return d.nexraFile; }
+    static void setNexraFile(CrossLineData &d, bool value) { d.nexraFile = value; }
+    static QString projectionFile(const CrossLineData &d) { return d.projectionFile; }
+};
+
+// Writes the Mercator-in-centimetres definition into dir and returns its path.
+inline QString writeProjectionDefinition(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("projection.txt"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write("<tag>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n");
+    return path;
+}
+
+// A data object with the test projection loaded.
+class CrossLineDataTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        data.setProjectionFile(writeProjectionDefinition(dir));
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    CrossLineData data;
+};
+
+
+#include <QEventLoop>
+#include <QTimer>
+
+// Queues a load on a data object living in another thread and waits, in this
+// thread's event loop, for its answer (received by queued delivery).
+inline bool loadInDataThread(CrossLineData *data, int timeoutMs = 10000)
+{
+    QEventLoop loop;
+    bool answered = false;
+    QObject::connect(data, &CrossLineData::regionDataReady, &loop, [&] {
+        answered = true;
+        loop.quit();
+    }, Qt::QueuedConnection);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    QMetaObject::invokeMethod(data, "generateRegionData", Qt::QueuedConnection);
+    loop.exec();
+    return answered;
+}
