@@ -1,0 +1,349 @@
+// The window's construction, menus, clock, event handling, settings and
+// shutdown.
+#include "crosslinewidget.h"
+
+#include "appresources.h"
+#include "chvxqa_tasks_progress.h"
+#include "crosslinedata.h"
+#include "hvxqawebsocketserver.h"
+#include "platformpaths.h"
+#include "ui_calibrationwidget.h"
+#include "uistyle.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitterHandle>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWebSocket>
+
+#include <log4cplus/log4cplus.h>
+
+QT_CHARTS_USE_NAMESPACE
+
+namespace {
+
+const QString settingsOrganisation = QStringLiteral("Zovadivuv Uzavuzod UD");
+const QString settingsApplication = QStringLiteral("RID UR ErideDevid");
+const QString displayXKey = QStringLiteral("DATADISPLAY_X_KEY");
+const QString displayYKey = QStringLiteral("DATADISPLAY_Y_KEY");
+const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
+const QString runtimeGroup = QStringLiteral("RUNTIME");
+const QString corridorWidthKey = QStringLiteral("CORR_WIDTH");
+const quint16 callerPort = 11225;
+
+} // namespace
+
+CrossLineWidget::CrossLineWidget(int viewMode)
+    : QMainWindow(nullptr)
+    , viewMode(viewMode)
+{
+    // The resource trees are normally registered by main; registering again is harmless.
+    registerAppResources();
+    registerUiStyleResources();
+
+    crossLineData = new CrossLineData();
+    dataThread = new QThread(this);
+
+    connect(this, &CrossLineWidget::requestRegionData, crossLineData,
+            &CrossLineData::generateRegionData);
+    connect(crossLineData, &CrossLineData::regionDataReady, this,
+            &CrossLineWidget::regionDataReady);
+    connect(this, &CrossLineWidget::reqRecalculatedDepths, crossLineData,
+            &CrossLineData::recalculatedDepths, Qt::QueuedConnection);
+    connect(this, &CrossLineWidget::reqRecalculatedPreviewDepths, crossLineData,
+            &CrossLineData::recalculatedPreviewDepths, Qt::QueuedConnection);
+    connect(crossLineData, &CrossLineData::sigRecalcDone, this, &CrossLineWidget::recalcDone,
+            Qt::QueuedConnection);
+
+    crossLineData->moveToThread(dataThread);
+    dataThread->start(QThread::InheritPriority);
+
+    ui = new Ui::CalibrationWidget;
+    ui->setupUi(this);
+    setCentralWidget(ui->splitter);
+
+    initWidgets();
+
+    connect(ui->recalculateButton, &QPushButton::clicked, this,
+            qOverload<>(&CrossLineWidget::recalculate));
+    connect(ui->zoomOutButton, &QPushButton::clicked, this, &CrossLineWidget::zoomOut);
+    connect(ui->corridorWidth, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            &CrossLineWidget::onChgCorrWidth);
+    connect(ui->displayPointSize, qOverload<int>(&QSpinBox::valueChanged), this,
+            &CrossLineWidget::zoomOut);
+    connect(ui->displayModeLine, &QRadioButton::clicked, this, &CrossLineWidget::zoomOut);
+    connect(ui->displayModePoint, &QRadioButton::clicked, this, &CrossLineWidget::zoomOut);
+    connect(ui->headBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CrossLineWidget::updateViewData);
+    connect(ui->displayTypeXSelect, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CrossLineWidget::updateViewData);
+    connect(ui->displayTypeYSelect, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CrossLineWidget::updateViewData);
+    connect(ui->checkEllips, &QCheckBox::stateChanged, this, &CrossLineWidget::updateViewData);
+    connect(ui->resetButton, &QPushButton::clicked, this, &CrossLineWidget::resetInstallation);
+    connect(ui->selectSvpFileButton, &QPushButton::clicked, this, &CrossLineWidget::loadCustomSvp);
+    connect(ui->displayModeLine, &QRadioButton::toggled, this,
+            &CrossLineWidget::updateDisplayGraphs);
+    connect(ui->displayModePoint, &QRadioButton::toggled, this,
+            &CrossLineWidget::updateDisplayGraphs);
+    connect(ui->displayPointSize, qOverload<int>(&QSpinBox::valueChanged), this,
+            &CrossLineWidget::updateDisplayGraphPointsSize);
+
+    ui->svpForTxCheckBox->hide();
+
+    tasksProgress = new CHVXQA_Tasks_Progress(this);
+
+    restoreViewSettings();
+
+    auto *server = new HVXQAWebSocketServer(this);
+    server->setPort(callerPort);
+    connect(server, &HVXQAWebSocketServer::newClientConnection, this,
+            &CrossLineWidget::webSocketConnection);
+    // Nothing listens until the event loop runs.
+    QTimer::singleShot(0, server, &HVXQAWebSocketServer::start);
+
+    if (this->viewMode == REALTIME) {
+        // As setInteractiveEditMode(true), but this window's boxes are
+        // connected even when another window applied the mode before.
+        interactiveEditMode = true;
+        connectInstallationControls();
+        QSettings(settingsOrganisation, settingsApplication).setValue(interactiveEditKey, true);
+        lastInteractiveEditMode = true;
+
+        ui->displayTypeYSelect->hide();
+        ui->displayTypeYSelect->setEnabled(false);
+        ui->displayTypeXSelect->hide();
+        ui->displayTypeXSelect->setEnabled(false);
+        ui->recalculateButton->setEnabled(false);
+    }
+}
+
+CrossLineWidget::~CrossLineWidget()
+{
+    // A running load or recalculation ends first; the data object stays.
+    dataThread->quit();
+    dataThread->wait();
+
+    log4cplus::deinitialize();
+
+    if (chart) {
+        delete chart; // takes its series and axes along
+        chart = nullptr;
+        axisX = nullptr;
+        axisY = nullptr;
+    }
+
+    QSettings settings(settingsOrganisation, settingsApplication);
+    settings.setValue(displayXKey, ui->displayTypeXSelect->currentIndex());
+    settings.setValue(displayYKey, ui->displayTypeYSelect->currentIndex());
+
+    delete ui;
+}
+
+void CrossLineWidget::initWidgets()
+{
+    createMenus();
+
+    QToolBar *titleBar = createTitleBar(QStringLiteral("Calibration"));
+    titleBar->setWindowTitle(QStringLiteral("Calib Toolbar"));
+    titleBar->setFloatable(false);
+    titleBar->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, titleBar);
+
+    {
+        QSettings guiIni(guiIniPath(), QSettings::IniFormat);
+        guiIni.beginGroup(runtimeGroup);
+        const float width = guiIni.contains(corridorWidthKey)
+                                ? static_cast<float>(guiIni.value(corridorWidthKey).toDouble())
+                                : 2.0f;
+        ui->corridorWidth->setValue(width);
+    }
+
+    clockLabel = new QLabel;
+    clockLabel->setWordWrap(true);
+    clockLabel->setStyleSheet(QStringLiteral("font-size: 8pt;"));
+    clockLabel->setFixedWidth(70);
+    clockLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    titleBar->addWidget(clockLabel);
+    auto *clockTimer = new QTimer(this);
+    connect(clockTimer, &QTimer::timeout, this, &CrossLineWidget::updateClock);
+    clockTimer->start(1000);
+
+    ui->tabWidget->setCurrentIndex(0);
+    ui->informationWidget->hide();
+
+    ui->splitter->setLineWidth(12);
+    if (QSplitterHandle *handle = ui->splitter->handle(1)) {
+        auto *handleLayout = new QVBoxLayout(handle);
+        handleLayout->setSpacing(4);
+        handleLayout->setContentsMargins(4, 4, 4, 4);
+        auto *handleLine = new QFrame(handle);
+        handleLine->setMinimumWidth(2);
+        handleLine->setFrameShape(QFrame::VLine);
+        handleLine->setFrameShadow(QFrame::Sunken);
+        handleLayout->addWidget(handleLine);
+    }
+
+    ui->displayTypeXSelect->setCurrentIndex(0);
+    ui->displayTypeYSelect->setCurrentIndex(2);
+
+    connect(ui->verticalRangeCheckBox, &QCheckBox::toggled, ui->verticalRangeTopSpinBox,
+            &QWidget::setHidden);
+    connect(ui->verticalRangeCheckBox, &QCheckBox::toggled, ui->verticalRangeBottomSpinBox,
+            &QWidget::setHidden);
+    connect(ui->verticalRangeCheckBox, &QCheckBox::toggled, this,
+            &CrossLineWidget::updateVerticalSeriesRange);
+    connect(ui->horizontalRangeCheckBox, &QCheckBox::toggled, ui->horizontalRangeLeftSpinBox,
+            &QWidget::setHidden);
+    connect(ui->horizontalRangeCheckBox, &QCheckBox::toggled, ui->horizontalRangeRightSpinBox,
+            &QWidget::setHidden);
+    connect(ui->horizontalRangeCheckBox, &QCheckBox::toggled, this,
+            &CrossLineWidget::updateHorizontalSeriesRange);
+
+    ui->verticalRangeCheckBox->setChecked(true);
+    ui->horizontalRangeCheckBox->setChecked(true);
+    ui->verticalRangeTopSpinBox->hide();
+    ui->verticalRangeBottomSpinBox->hide();
+    ui->horizontalRangeLeftSpinBox->hide();
+    ui->horizontalRangeRightSpinBox->hide();
+
+    for (QDoubleSpinBox *box : {ui->verticalRangeTopSpinBox, ui->verticalRangeBottomSpinBox})
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                &CrossLineWidget::updateVerticalSeriesRange);
+    for (QDoubleSpinBox *box : {ui->horizontalRangeLeftSpinBox, ui->horizontalRangeRightSpinBox})
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                &CrossLineWidget::updateHorizontalSeriesRange);
+
+    if (viewMode == REALTIME) {
+        ui->tabWidget->removeTab(1);
+        for (QWidget *box : {ui->tx1R, ui->tx1P, ui->tx1H, ui->tx2R, ui->tx2P, ui->tx2H, ui->rx1R,
+                             ui->rx1P, ui->rx1H, ui->rx2R, ui->rx2P, ui->rx2H})
+            box->setEnabled(false);
+        for (QWidget *widget : {static_cast<QWidget *>(ui->label_23), static_cast<QWidget *>(ui->tx2R),
+                                static_cast<QWidget *>(ui->tx2P), static_cast<QWidget *>(ui->tx2H),
+                                static_cast<QWidget *>(ui->label_25), static_cast<QWidget *>(ui->rx2R),
+                                static_cast<QWidget *>(ui->rx2P), static_cast<QWidget *>(ui->rx2H),
+                                static_cast<QWidget *>(ui->label_4), static_cast<QWidget *>(ui->att2R),
+                                static_cast<QWidget *>(ui->att2P), static_cast<QWidget *>(ui->att2H)})
+            widget->hide();
+        ui->recalculateButton->hide();
+    }
+
+    ui->groupBox_timeDelayes->hide();
+    ui->displayModeLine->setChecked(true);
+
+    for (QDoubleSpinBox *box : {ui->corridorWidth, ui->tx1R, ui->tx1P, ui->tx1H, ui->rx1R,
+                                ui->rx1P, ui->rx1H, ui->att1R, ui->att1P, ui->att1H, ui->att2R,
+                                ui->att2P, ui->att2H})
+        box->setKeyboardTracking(false);
+
+    initUiStyle();
+
+    const QString userSheet = programDataFolder() + QStringLiteral("userStyle.css");
+    styleSheetFile.setFileName(QFileInfo::exists(userSheet) ? userSheet
+                                                           : QStringLiteral(":/style.css"));
+    applyStyleSheet(&styleSheetFile, UiStyleModeDay, 1);
+    applyStyleClasses(this);
+}
+
+void CrossLineWidget::createMenus()
+{
+    QMenu *fileMenu = menuBar()->addMenu(tr("&File"));
+    if (viewMode != REALTIME)
+        fileMenu->addAction(tr("&Save Rule..."), this, &CrossLineWidget::saveRuleFile);
+    fileMenu->addAction(tr("E&xit"), this, &QWidget::close);
+
+    if (viewMode != REALTIME) {
+        QMenu *toolsMenu = menuBar()->addMenu(tr("&Tools"));
+        toolsMenu->addAction(tr("Recalculate"), this, qOverload<>(&CrossLineWidget::recalculate));
+        toolsMenu->addAction(tr("Recalculate Preview Area"), this,
+                             &CrossLineWidget::recalculatePreviewArea);
+        toolsMenu->addAction(tr("Preview"), this, &CrossLineWidget::previewArea);
+    }
+
+    setSystemMenuClass(menuBar());
+}
+
+void CrossLineWidget::restoreViewSettings()
+{
+    QSettings settings(settingsOrganisation, settingsApplication);
+    const std::pair<const QString *, QComboBox *> entries[] = {
+        {&displayXKey, ui->displayTypeXSelect},
+        {&displayYKey, ui->displayTypeYSelect},
+    };
+    for (const auto &entry : entries) {
+        if (!settings.contains(*entry.first))
+            continue;
+        bool ok = false;
+        const int index = settings.value(*entry.first).toInt(&ok);
+        // An index without a combo item would leave the chart without a row.
+        if (ok && index >= 0 && index < entry.second->count())
+            entry.second->setCurrentIndex(index);
+    }
+}
+
+void CrossLineWidget::updateClock()
+{
+    QString text = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    text.replace(QLatin1Char('T'), QLatin1Char('\n'));
+    clockLabel->setText(text);
+}
+
+bool CrossLineWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        QChartView *view = qobject_cast<QChartView *>(watched);
+        if (!view)
+            view = chartView;
+        const bool ctrl = static_cast<QKeyEvent *>(event)->modifiers() & Qt::ControlModifier;
+        ctrlHeld = ctrl;
+        if (view)
+            view->setRubberBand(ctrl ? QChartView::NoRubberBand : QChartView::RectangleRubberBand);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CrossLineWidget::closeEvent(QCloseEvent *event)
+{
+    tasksProgress->hideProgress();
+    tasksProgress->hideMessages();
+    if (clientSocket)
+        clientSocket->sendTextMessage(QStringLiteral("$DAVARIV,CALIBRATION,CALIBRATION_CLOSED"));
+    event->accept();
+}
+
+QString CrossLineWidget::programDataFolder()
+{
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("ProgramData") + QStringLiteral("\\Quillmere Vadidaro\\qhvx\\");
+#else
+    return ::programDataFolder();
+#endif
+}
+
+QString CrossLineWidget::guiIniPath()
+{
+#ifdef Q_OS_WIN
+    return programDataFolder() + QStringLiteral("\\gui.ini");
+#else
+    return programDataFolder() + QStringLiteral("gui.ini");
+#endif
+}
+
+// Slots that do nothing; their triggers stay wired.
+void CrossLineWidget::loadCustomSvp() {}
+void CrossLineWidget::previewArea() {}
+void CrossLineWidget::moveCorridor() {}
+void CrossLineWidget::saveRuleFile() {}

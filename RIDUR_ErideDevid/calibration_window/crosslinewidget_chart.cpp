@@ -1,0 +1,490 @@
+// The sounding chart and its interaction: display types, series, legend,
+// axis ranges, clicked points and overlays.
+#include "crosslinewidget.h"
+
+#include "crosslinedata.h"
+#include "ui_calibrationwidget.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLineSeries>
+#include <QListWidgetItem>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPixmap>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <log4cplus/log4cplus.h>
+
+#include <algorithm>
+#include <vector>
+
+QT_CHARTS_USE_NAMESPACE
+
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
+const CrossLineWidget::DisplayTypeData CrossLineWidget::displayTypes[15] = {
+    {0, 100, "X distance "},
+    {1, 100, "Y distance"},
+    {5, -100, "Depth (m.)"},
+    {8, 1, "Across"},
+    {9, 100, "Along"},
+    {13, 1, "Q Factor"},
+    {14, 1, "Reflect"},
+    {15, 1, "No Of Samples"},
+    {16, 1, "Beam Ang. Adj."},
+    {17, 1, "Detection Info"},
+    {18, 1, "Flag"},
+    {19, 1, "Beam No"},
+    {20, 1, "Two Way Time"},
+    {21, 1, "TX Depth"},
+    {22, -100, "Depth Ellps (m.)"},
+};
+
+namespace {
+
+const QString origSuffix = QStringLiteral(" - orig");
+
+// QtCharts draws an OpenGL series only into an OpenGL context; where none can
+// be made (the offscreen platform without a display) such a series would not
+// be drawn at all, so the series are drawn by the scene instead.
+bool openGLAvailable()
+{
+    static const bool available = [] {
+        QOpenGLContext context;
+        if (!context.create())
+            return false;
+        QOffscreenSurface surface;
+        surface.setFormat(context.format());
+        surface.create();
+        if (!surface.isValid() || !context.makeCurrent(&surface))
+            return false;
+        context.doneCurrent();
+        return true;
+    }();
+    static bool reported = false;
+    if (!available && !reported) {
+        reported = true;
+        LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("No OpenGL context: chart series drawn without OpenGL"));
+    }
+    return available;
+}
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// The drawn point of a scatter series nearest to a clicked position, when
+// one lies under the click. An OpenGL series reports the clicked position
+// rather than the marker's point.
+QPointF snapToMarker(QChart *chart, QScatterSeries *series, const QPointF &clicked)
+{
+    const QPointF origin = chart->mapToPosition(clicked, series);
+    const QPointF unitX = chart->mapToPosition(clicked + QPointF(1, 0), series);
+    const QPointF unitY = chart->mapToPosition(clicked + QPointF(0, 1), series);
+    const double pxPerX = unitX.x() - origin.x();
+    const double pxPerY = unitY.y() - origin.y();
+    const double reach = series->markerSize() / 2.0 + 1.0;
+    double best = reach * reach;
+    QPointF found = clicked;
+    for (const QPointF &p : series->pointsVector()) {
+        const double dx = (p.x() - clicked.x()) * pxPerX;
+        const double dy = (p.y() - clicked.y()) * pxPerY;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 <= best) {
+            best = d2;
+            found = p;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+// ---- Chart ----
+
+void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeData &y,
+                                    bool forceRange, bool redrawOriginal, bool originalOnly)
+{
+    const qint64 start = nowMs();
+
+    // Legend.
+    if (redrawOriginal) {
+        ui->listWidget->clear();
+    } else {
+        for (int row = ui->listWidget->count() - 1; row >= 0; --row) {
+            if (!ui->listWidget->item(row)->text().endsWith(origSuffix))
+                delete ui->listWidget->takeItem(row);
+        }
+    }
+
+    // Chart.
+    if (!chart) {
+        chart = new QChart();
+    } else if (redrawOriginal) {
+        chart->removeAllSeries();
+    } else {
+        const QList<QAbstractSeries *> series = chart->series();
+        for (QAbstractSeries *s : series) {
+            if (!s->name().endsWith(origSuffix)) {
+                chart->removeSeries(s);
+                delete s;
+            }
+        }
+    }
+    const qint64 mark1 = nowMs();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [1] = ") << (mark1 - start));
+
+    // Point lists and names.
+    minX = 2147483647;
+    minY = 2147483647;
+    maxX = -2147483647;
+    maxY = -2147483647;
+    QVector<QVector<QPointF>> pointLists;
+    QStringList seriesNames;
+    const QStringList paths = crossLineData->loadedRawFiles();
+    if (redrawOriginal) {
+        for (const QString &path : paths) {
+            const QString key = path + origSuffix;
+            addSeriesPoints(key, pointLists, seriesNames, displayData.seriesPoints(key, x.id, y.id));
+        }
+    }
+    if (!originalOnly) {
+        for (const QString &path : paths)
+            addSeriesPoints(path, pointLists, seriesNames, displayData.seriesPoints(path, x.id, y.id));
+    }
+    const qint64 mark2 = nowMs();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [2] = ") << (mark2 - mark1));
+
+    // X axis, widened by 2 % on both sides.
+    if (!axisX) {
+        axisX = new QValueAxis();
+        axisX->applyNiceNumbers();
+        axisX->setTickCount(10);
+        chart->addAxis(axisX, Qt::AlignBottom);
+    }
+    minX = minX - 0.02 * (maxX - minX);
+    maxX = maxX + 0.02 * (maxX - minX);
+    if (forceRange || ui->horizontalRangeCheckBox->isChecked()) {
+        axisX->setRange(minX, maxX);
+        ui->horizontalRangeLeftSpinBox->setValue(minX);
+        ui->horizontalRangeRightSpinBox->setValue(maxX);
+    }
+    axisX->setTitleText(QString::fromLatin1(x.title));
+
+    // Y axis, values growing downwards.
+    if (!axisY) {
+        axisY = new QValueAxis();
+        axisY->applyNiceNumbers();
+        axisY->setTickCount(10);
+        axisY->setReverse(true);
+        chart->addAxis(axisY, Qt::AlignLeft);
+    }
+    if (forceRange || ui->verticalRangeCheckBox->isChecked()) {
+        axisY->setRange(minY, maxY);
+        ui->verticalRangeBottomSpinBox->setValue(minY);
+        ui->verticalRangeTopSpinBox->setValue(maxY);
+    }
+    axisY->setTitleText(QString::fromLatin1(y.title));
+    const qint64 mark4 = nowMs();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [4] = ") << (mark4 - mark2));
+
+    // One series per line.
+    const bool pointMode = ui->displayModePoint->isChecked();
+    const bool useOpenGL = openGLAvailable();
+    for (int i = 0; i < pointLists.size(); ++i) {
+        const qint64 seriesStart = nowMs();
+        QXYSeries *series = nullptr;
+        if (pointMode) {
+            auto *scatter = new QScatterSeries();
+            scatter->setMarkerSize(ui->displayPointSize->value());
+            series = scatter;
+        } else {
+            series = new QLineSeries();
+        }
+        series->setUseOpenGL(useOpenGL);
+        connect(series, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
+        series->setName(seriesNames.at(i));
+        const qint64 s1 = nowMs();
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][1] = ") << (s1 - seriesStart));
+
+        series->replace(pointLists.at(i));
+        const qint64 s2 = nowMs();
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][2] = ") << (s2 - s1));
+
+        chart->addSeries(series);
+        const qint64 s3 = nowMs();
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][3] = ") << (s3 - s2));
+
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        const qint64 s4 = nowMs();
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][4] = ") << (s4 - s3));
+
+        QPixmap square(16, 16);
+        square.fill(series->color());
+        auto *item = new QListWidgetItem(QIcon(square), seriesNames.at(i), ui->listWidget);
+        item->setCheckState(Qt::Checked);
+        if (pointMode)
+            static_cast<QScatterSeries *>(series)->setBorderColor(series->color());
+        const qint64 s5 = nowMs();
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][5] = ") << (s5 - s4));
+    }
+    const qint64 mark5 = nowMs();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [5] = ") << (mark5 - mark4));
+
+    // The view, made once.
+    if (!chartView) {
+        chartView = new QChartView(chart, this);
+        chartView->setRubberBand(QChartView::RectangleRubberBand);
+        chartView->installEventFilter(this);
+        QLayout *layout = ui->graphicWidget->layout();
+        if (!layout)
+            layout = new QHBoxLayout(ui->graphicWidget);
+        layout->addWidget(chartView);
+        layout->invalidate();
+        layout->update();
+    }
+    const qint64 end = nowMs();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [6] = ") << (end - mark5));
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() = ") << (end - start));
+}
+
+void CrossLineWidget::addSeriesPoints(const QString &lineName, QVector<QVector<QPointF>> &pointLists,
+                                      QStringList &seriesNames, const QList<FloatPoint> &points)
+{
+    // Sorted as floats (half the bytes to move), then widened to doubles.
+    std::vector<FloatPoint> sorted(points.cbegin(), points.cend());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const FloatPoint &a, const FloatPoint &b) { return a.x < b.x; });
+    QVector<QPointF> list(int(sorted.size()));
+    QPointF *out = list.data();
+    double lowX = minX, highX = maxX, lowY = minY, highY = maxY;
+    for (const FloatPoint &p : sorted) {
+        lowY = std::min(lowY, double(p.y));
+        highY = std::max(highY, double(p.y));
+        *out++ = QPointF(p.x, p.y);
+    }
+    if (!sorted.empty()) {
+        lowX = std::min(lowX, double(sorted.front().x));
+        highX = std::max(highX, double(sorted.back().x));
+    }
+    minX = lowX;
+    maxX = highX;
+    minY = lowY;
+    maxY = highY;
+
+    if (list.isEmpty())
+        return;
+    seriesNames.append(seriesName(lineName));
+    pointLists.append(list);
+}
+
+const CrossLineWidget::DisplayTypeData &CrossLineWidget::currentXDisplayType() const
+{
+    const int row = ui->displayTypeXSelect->currentIndex();
+    return displayTypes[row >= 0 && row < 14 ? row : 0];
+}
+
+const CrossLineWidget::DisplayTypeData &CrossLineWidget::currentYDisplayType() const
+{
+    if (ui->checkEllips->isChecked())
+        return displayTypes[14];
+    const int row = ui->displayTypeYSelect->currentIndex();
+    return displayTypes[row >= 0 && row < 14 ? row : 2];
+}
+
+QString CrossLineWidget::seriesName(const QString &lineName) const
+{
+    const QString fileName = lineName.mid(lineName.lastIndexOf(QLatin1Char('/')) + 1);
+    if (lineName.endsWith(origSuffix)) {
+        const QString path = lineName.left(lineName.size() - origSuffix.size());
+        const QString value = QStringLiteral(":%1").arg(crossLineData->lineStartValue(path), 0, 'g', 6);
+        return fileName.left(fileName.size() - origSuffix.size()) + value + origSuffix;
+    }
+    return fileName + QStringLiteral(":%1").arg(crossLineData->lineStartValue(lineName), 0, 'g', 6);
+}
+
+void CrossLineWidget::deleteAxes()
+{
+    for (QValueAxis **axis : {&axisX, &axisY}) {
+        if (!*axis)
+            continue;
+        // An axis still in its chart must not be deleted.
+        if (chart && chart->axes().contains(*axis))
+            chart->removeAxis(*axis);
+        delete *axis;
+        *axis = nullptr;
+    }
+}
+
+void CrossLineWidget::updateViewData()
+{
+    const bool headChanged = sender() && sender() == ui->headBox;
+    const int headIndex = ui->headBox->currentIndex();
+    // A head change rebuilds the " - orig" lines from CrossLineData and the
+    // chart reads it: both wait for the data thread.
+    runWhenDataIdle([this, headChanged, headIndex] { rebuildViewData(headChanged, headIndex); });
+}
+
+void CrossLineWidget::rebuildViewData(bool headChanged, int headIndex)
+{
+    chartReady = false;
+    if (headChanged) {
+        if (headIndex >= 0 && headIndex <= 2)
+            displayData.setHead(headIndex);
+        displayData.setOriginalData(crossLineData);
+    }
+    deleteAxes();
+    createChartUI(currentXDisplayType(), currentYDisplayType(), true, true, false);
+    chartReady = true;
+    chart->zoomIn();
+    chart->zoomOut();
+}
+
+void CrossLineWidget::zoomOut()
+{
+    if (chart)
+        chart->zoomReset();
+}
+
+void CrossLineWidget::lineStateChanged(QListWidgetItem *item)
+{
+    if (!chartReady || !chart || !item)
+        return;
+    const QList<QAbstractSeries *> series = chart->series();
+    for (QAbstractSeries *s : series) {
+        if (s->name() == item->text()) {
+            s->setVisible(item->checkState() == Qt::Checked);
+            return;
+        }
+    }
+}
+
+void CrossLineWidget::updateDisplayGraphs(bool update)
+{
+    if (!update)
+        return;
+    runWhenDataIdle([this] { rebuildDisplayGraphs(); });
+}
+
+void CrossLineWidget::rebuildDisplayGraphs()
+{
+    chartReady = false;
+    createChartUI(currentXDisplayType(), currentYDisplayType(), false, true, false);
+    chartReady = true;
+    connect(ui->listWidget, &QListWidget::itemChanged, this, &CrossLineWidget::lineStateChanged,
+            Qt::UniqueConnection);
+}
+
+void CrossLineWidget::updateDisplayGraphPointsSize(int newSize)
+{
+    if (!ui->displayModePoint->isChecked())
+        return;
+    if (chart) {
+        const QList<QAbstractSeries *> series = chart->series();
+        for (QAbstractSeries *s : series) {
+            if (auto *scatter = qobject_cast<QScatterSeries *>(s))
+                scatter->setMarkerSize(newSize);
+        }
+    }
+    updateDisplayGraphs(true);
+}
+
+// ---- Chart interaction and overlays ----
+
+QString CrossLineWidget::lineSuffix(const QString &seriesName)
+{
+    const int colon = seriesName.indexOf(QLatin1Char(':'));
+    QString suffix = colon < 0 ? seriesName : seriesName.left(colon);
+    if (seriesName.endsWith(origSuffix))
+        suffix += origSuffix;
+    return suffix;
+}
+
+void CrossLineWidget::clickedOnSeries(QPointF point)
+{
+    auto *series = qobject_cast<QXYSeries *>(sender());
+    if (series && series->useOpenGL() && chart) {
+        if (auto *scatter = qobject_cast<QScatterSeries *>(series))
+            point = snapToMarker(chart, scatter, point);
+    }
+
+    QString text = QStringLiteral("%1= %2, %3= %4")
+                       .arg(ui->displayTypeXSelect->currentText(), QString::number(point.x(), 'g', 6),
+                            ui->displayTypeYSelect->currentText(), QString::number(point.y(), 'g', 6));
+    if (series) {
+        text += QStringLiteral("\nLine '%1'").arg(series->name());
+        const SoundingData found =
+            displayData.soundingAt(lineSuffix(series->name()), currentXDisplayType().id, point.x(),
+                                   currentYDisplayType().id, point.y());
+        if (found.timeMs != 0) {
+            text += QStringLiteral("\nTime= %1")
+                        .arg(QDateTime::fromMSecsSinceEpoch(found.timeMs)
+                                 .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss-zzz")));
+            if (ctrlHeld) {
+                const float across = found.across - lastClickedSounding.across;
+                const float along = found.along - lastClickedSounding.along;
+                const float depth = found.depth - lastClickedSounding.depth;
+                text += QStringLiteral("\nAcross difference= %1").arg(double(across), 0, 'g', 6);
+                text += QStringLiteral("\nAlong difference= %1").arg(double(along), 0, 'g', 6);
+                text += QStringLiteral("\nDepth difference= %1").arg(double(depth), 0, 'g', 6);
+            }
+            lastClickedSounding = found;
+        }
+    }
+    ui->informationWidget->setVisible(true);
+    ui->informationLabel->setText(text);
+}
+
+void CrossLineWidget::updateHorizontalSeriesRange()
+{
+    if (!chartReady || !axisX)
+        return;
+    if (ui->horizontalRangeCheckBox->isChecked()) {
+        axisX->setMin(minX);
+        axisX->setMax(maxX);
+    } else {
+        axisX->setMin(ui->horizontalRangeLeftSpinBox->value());
+        axisX->setMax(ui->horizontalRangeRightSpinBox->value());
+    }
+}
+
+void CrossLineWidget::updateVerticalSeriesRange()
+{
+    if (!chartReady || !axisY)
+        return;
+    if (ui->verticalRangeCheckBox->isChecked()) {
+        axisY->setMin(minY);
+        axisY->setMax(maxY);
+    } else {
+        axisY->setMin(ui->verticalRangeBottomSpinBox->value());
+        axisY->setMax(ui->verticalRangeTopSpinBox->value());
+    }
+}
+
+void CrossLineWidget::showCorridorLine(bool visible)
+{
+    Q_UNUSED(visible)
+}
+
+void CrossLineWidget::showCorridorArea(bool visible)
+{
+    Q_UNUSED(visible)
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("Start showCorridorArea"));
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("End showCorridorArea"));
+}
+
+void CrossLineWidget::showDepthsBorder(bool visible)
+{
+    Q_UNUSED(visible)
+}
+
+void CrossLineWidget::showPreviewArea(bool visible)
+{
+    Q_UNUSED(visible)
+}

@@ -1,0 +1,353 @@
+// Load and recalculation control: requests to the data thread, their
+// answers, the interactive edit mode and the corridor width.
+//
+// CrossLineData has no lock: the GUI thread calls it only while the data
+// thread is idle. Every request that reaches the data object goes through
+// runWhenDataIdle, which holds it back from a load or recalculation request
+// until that job's answer has been handled (DataRequestQueue).
+#include "crosslinewidget.h"
+
+#include "chvxqa_tasks_progress.h"
+#include "cprojection.h"
+#include "crosslinedata.h"
+#include "datarequestqueue.h"
+#include "logtext.h"
+#include "ui_calibrationwidget.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QListWidget>
+#include <QSettings>
+#include <QUdpSocket>
+#include <QValueAxis>
+
+#include <log4cplus/log4cplus.h>
+
+QT_CHARTS_USE_NAMESPACE
+
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
+bool CrossLineWidget::lastInteractiveEditMode = false;
+quint16 CrossLineWidget::corridorWidthPort = 25035;
+
+// ---- Request queue ----
+
+DataRequestQueue *CrossLineWidget::requestQueue()
+{
+    if (!dataRequests)
+        dataRequests = new DataRequestQueue(this);
+    return dataRequests;
+}
+
+bool CrossLineWidget::dataThreadBusy() const
+{
+    return dataRequests && dataRequests->busy();
+}
+
+void CrossLineWidget::runWhenDataIdle(std::function<void()> request)
+{
+    requestQueue()->run(std::move(request));
+}
+
+void CrossLineWidget::finishDataJob()
+{
+    requestQueue()->jobFinished();
+}
+
+// ---- Setters ----
+
+void CrossLineWidget::setCrossLineCoordinates(qint32 sx, qint32 sy, qint32 ex, qint32 ey)
+{
+    runWhenDataIdle([this, sx, sy, ex, ey] {
+        crossLine = CrossLine{sx, sy, ex, ey};
+        crossLineData->setCrossLine(sx, sy, ex, ey);
+        crossLineData->setCorridorWidth(static_cast<float>(ui->corridorWidth->value()));
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("CrossLineWidget::setCrossLineCoordinates dx= ")
+                                    << (ex - sx) << LOG4CPLUS_TEXT(", dy= ") << (ey - sy));
+        if (previewRect.topX == 0 && previewRect.bottomX == 0)
+            setPreviewCoodinates(sx - 5000, sy - 5000, ex + 5000, ey + 5000);
+    });
+}
+
+void CrossLineWidget::setPreviewCoodinates(qint32 topX, qint32 topY, qint32 bottomX,
+                                           qint32 bottomY)
+{
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("CrossLineWidget::setPreviewCoodinates dx=")
+                                << (bottomX - topX) << LOG4CPLUS_TEXT(", dy= ")
+                                << (bottomY - topY));
+    if (topX != 0 || bottomX != 0)
+        previewRect = PreviewRect{topX, topY, bottomX, bottomY};
+}
+
+void CrossLineWidget::setProjectionFile(const QString &path)
+{
+    runWhenDataIdle([this, path] {
+        projectionFile = path;
+        if (projectionFile.isEmpty())
+            projectionFile = qEnvironmentVariable("ProgramData") + QStringLiteral("/vir_avod.txt");
+        if (!projection) {
+            projection = CProjection::instance();
+            projection->loadProjectionFile(projectionFile.toUtf8().toStdString());
+        }
+        crossLineData->setProjectionFile(projectionFile);
+    });
+}
+
+void CrossLineWidget::setSurvey(const QString &name)
+{
+    runWhenDataIdle([this, name] {
+        survey = name;
+        crossLineData->setSurvey(name);
+    });
+}
+
+// ---- Load ----
+
+void CrossLineWidget::loadData()
+{
+    requestQueue()->run([this] { startLoad(); }, DataRequestQueue::Load);
+}
+
+void CrossLineWidget::startLoad()
+{
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    if (crossLineData->getRawFiles().isEmpty())
+        return;
+    crossLineData->setCrossLine(crossLine.sx, crossLine.sy, crossLine.ex, crossLine.ey);
+    crossLineData->setCorridorWidth(static_cast<float>(ui->corridorWidth->value()));
+    ui->corridorWidth->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    waitCursorPushed = true;
+    loading = true;
+    requestQueue()->jobStarted();
+    emit requestRegionData();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::loadData() = ")
+                                << (QDateTime::currentMSecsSinceEpoch() - started));
+}
+
+void CrossLineWidget::regionDataReady()
+{
+    if (crossLineData->rxHeadCount == 2) {
+        for (QWidget *widget : {static_cast<QWidget *>(ui->label_23), static_cast<QWidget *>(ui->label_25),
+                                static_cast<QWidget *>(ui->tx2R), static_cast<QWidget *>(ui->tx2P),
+                                static_cast<QWidget *>(ui->tx2H), static_cast<QWidget *>(ui->rx2R),
+                                static_cast<QWidget *>(ui->rx2P), static_cast<QWidget *>(ui->rx2H)})
+            widget->setVisible(true);
+    }
+
+    crossLineData->resetPUData();
+    crossLineData->loadCorridorData();
+
+    if (loading) {
+        // Connected offset boxes ask for recalculations here; loading drops them.
+        updateInstallationControls();
+        loading = false;
+    }
+
+    chartReady = false;
+    const QString task = tr("Load Data");
+    tasksProgress->progress(task, 2, 4, QString(), QString());
+    displayData.setOriginalData(crossLineData);
+    tasksProgress->progress(task, 3, 4, QString(), QString());
+
+    delete axisX;
+    axisX = nullptr;
+    delete axisY;
+    axisY = nullptr;
+    createChartUI(currentXDisplayType(), currentYDisplayType(), true, true, true);
+    tasksProgress->progress(task, 4, 4, QString(), QString());
+
+    showCorridorArea(true);
+    showCorridorLine(true);
+    showPreviewArea(true);
+    chartReady = true;
+
+    connect(ui->listWidget, &QListWidget::itemChanged, this, &CrossLineWidget::lineStateChanged,
+            Qt::UniqueConnection);
+
+    if (waitCursorPushed) {
+        waitCursorPushed = false;
+        QApplication::restoreOverrideCursor();
+    }
+    // Requests made here wait for the end of this answer.
+    QCoreApplication::processEvents();
+    ui->corridorWidth->setEnabled(true);
+    if (chart) {
+        chart->zoomIn();
+        chart->zoomOut();
+    }
+
+    // The load road ends with the recalculation once one has been asked for;
+    // it goes before the requests that came in during the load.
+    if (recalculationRequested)
+        requestQueue()->jobFinished([this] { startRecalculation(false); });
+    else
+        finishDataJob();
+}
+
+// ---- Recalculation ----
+
+void CrossLineWidget::recalculate(bool allData)
+{
+    // Dropped while a load runs, as before the first load has been answered.
+    if (loading)
+        return;
+    requestQueue()->run([this, allData] { startRecalculation(allData); },
+                        allData ? DataRequestQueue::PreviewRecalculation
+                                : DataRequestQueue::Recalculation);
+}
+
+void CrossLineWidget::recalculate()
+{
+    recalculate(false);
+}
+
+void CrossLineWidget::recalculatePreviewArea()
+{
+    recalculate(true);
+}
+
+void CrossLineWidget::startRecalculation(bool allData)
+{
+    if (loading)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    waitCursorPushed = true;
+    chartReady = false;
+    lineCheckStates.clear();
+    for (int row = 0; row < ui->listWidget->count(); ++row) {
+        const QListWidgetItem *item = ui->listWidget->item(row);
+        lineCheckStates.insert(item->text(), item->checkState() == Qt::Checked);
+    }
+    disconnectInstallationControls();
+    applyInstallationEdits(allData);
+}
+
+void CrossLineWidget::recalcDone(bool preview)
+{
+    if (!preview) {
+        const int head = ui->headBox->currentIndex();
+        if (head >= 0 && head <= 2)
+            displayData.setHead(head);
+        displayData.setRecalculatedData(crossLineData);
+        createChartUI(currentXDisplayType(), currentYDisplayType(), false, false, false);
+    }
+    chartReady = true;
+
+    for (int row = 0; row < ui->listWidget->count(); ++row) {
+        QListWidgetItem *item = ui->listWidget->item(row);
+        if (item->checkState() != Qt::Checked)
+            continue;
+        const auto saved = lineCheckStates.constFind(item->text());
+        if (saved == lineCheckStates.constEnd())
+            continue;
+        if (!saved.value() || item->text().contains(QLatin1String(" - orig")))
+            item->setCheckState(Qt::Unchecked);
+    }
+
+    connectInstallationControls();
+    if (waitCursorPushed) {
+        waitCursorPushed = false;
+        QApplication::restoreOverrideCursor();
+    }
+    // Requests made here wait for the end of this answer.
+    QCoreApplication::processEvents();
+    if (chart) {
+        chart->zoomIn();
+        chart->zoomOut();
+    }
+    finishDataJob();
+}
+
+// ---- Reset ----
+
+void CrossLineWidget::resetInstallation()
+{
+    runWhenDataIdle([this] { resetInstallationNow(); });
+}
+
+void CrossLineWidget::resetInstallationNow()
+{
+    ui->listWidget->clear();
+    if (chart) {
+        chart->removeAllSeries();
+        for (QAbstractAxis *axis : chart->axes(Qt::Horizontal | Qt::Vertical))
+            chart->removeAxis(axis);
+    }
+    ui->motionDelayMS->clear();
+    ui->svpFileNameEdit->clear();
+    ui->svpForTxCheckBox->setChecked(false);
+
+    crossLineData->resetNexraInst();
+    // While the offset boxes are connected, the first box the refill changes
+    // starts a recalculation from the refilled controls; the rest of the
+    // reset then waits for its answer.
+    updateInstallationControls();
+    runWhenDataIdle([this] {
+        crossLineData->setSvpForTx(false);
+        crossLineData->setResetState(0);
+        loadData();
+    });
+}
+
+// ---- Corridor width ----
+
+void CrossLineWidget::onChgCorrWidth()
+{
+    const double width = ui->corridorWidth->value();
+    sendCorridorWidthSentence(width);
+    loadData();
+    QSettings guiIni(guiIniPath(), QSettings::IniFormat);
+    guiIni.beginGroup(QStringLiteral("RUNTIME"));
+    guiIni.setValue(QStringLiteral("CORR_WIDTH"), width);
+    guiIni.endGroup();
+    guiIni.sync();
+}
+
+void CrossLineWidget::sendCorridorWidthSentence(double width)
+{
+    const QByteArray sentence = QStringLiteral("$DOVED,CORR_WIDTH,%1,").arg(width).toLatin1();
+    QUdpSocket socket;
+    socket.writeDatagram(sentence, QHostAddress(QHostAddress::LocalHost), corridorWidthPort);
+    socket.close();
+}
+
+// ---- Offset boxes and the interactive edit mode ----
+
+QList<QDoubleSpinBox *> CrossLineWidget::offsetSpinBoxes() const
+{
+    return {ui->tx1R, ui->tx1P, ui->tx1H, ui->tx2R, ui->tx2P, ui->tx2H,
+            ui->rx1R, ui->rx1P, ui->rx1H, ui->rx2R, ui->rx2P, ui->rx2H,
+            ui->att1R, ui->att1P, ui->att1H, ui->att2R, ui->att2P, ui->att2H};
+}
+
+void CrossLineWidget::connectInstallationControls()
+{
+    // Unique: a box already connected is not connected twice.
+    for (QDoubleSpinBox *box : offsetSpinBoxes())
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                qOverload<>(&CrossLineWidget::recalculate), Qt::UniqueConnection);
+}
+
+void CrossLineWidget::disconnectInstallationControls()
+{
+    for (QDoubleSpinBox *box : offsetSpinBoxes())
+        disconnect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                   qOverload<>(&CrossLineWidget::recalculate));
+}
+
+void CrossLineWidget::setInteractiveEditMode(bool on)
+{
+    interactiveEditMode = on;
+    if (on != lastInteractiveEditMode) {
+        if (on)
+            connectInstallationControls();
+        else
+            disconnectInstallationControls();
+    }
+    QSettings(QStringLiteral("Zovadivuv Uzavuzod UD"), QStringLiteral("RID UR ErideDevid"))
+        .setValue(QStringLiteral("INTERACTIVEEDIT_KEY"), on);
+    lastInteractiveEditMode = on;
+}

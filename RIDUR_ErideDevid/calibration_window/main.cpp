@@ -1,0 +1,91 @@
+// Start-up of the calibration window: logging, application, command line,
+// the hidden window and the event loop.
+#include "appresources.h"
+#include "commandline.h"
+#include "crosslinewidget.h"
+#include "logtext.h"
+#include "platformpaths.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QStyleFactory>
+
+#include <log4cplus/configurator.h>
+#include <log4cplus/hierarchy.h>
+#include <log4cplus/initializer.h>
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
+namespace {
+
+const char *const logConfigurationName = "log4cplus_configureCalib.ini";
+
+// Writes the default logging configuration when the folder has none; an
+// existing file is never replaced. A failure leaves logging unconfigured.
+void provideLogConfiguration(const QString &path)
+{
+    if (QFile::exists(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return;
+    file.write(defaultLogConfiguration(platformTempFilePath(defaultLogFilePath())));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    registerAppResources();
+    log4cplus::initialize();
+
+    const QString logConfiguration =
+        programDataFolder() + QLatin1Char('/') + QLatin1String(logConfigurationName);
+    provideLogConfiguration(logConfiguration);
+    log4cplus::PropertyConfigurator::doConfigure(toLogText(logConfiguration),
+                                                 log4cplus::Logger::getDefaultHierarchy(), 0);
+    LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("New run"));
+
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/Lato-Regular.ttf"));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/Lato-Bold.ttf"));
+    QFont font;
+    font.setFamily(QStringLiteral("Lato"));
+    QApplication::setFont(font);
+
+    const CommandLineOptions options = parseCommandLine(QApplication::arguments());
+    if (logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL)) {
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("run with projection ")
+                                    << toLogText(options.projection) << LOG4CPLUS_TEXT(", survey ")
+                                    << toLogText(options.survey) << LOG4CPLUS_TEXT(", sx ")
+                                    << options.sx << LOG4CPLUS_TEXT(", sy ") << options.sy
+                                    << LOG4CPLUS_TEXT(", ex ") << options.ex
+                                    << LOG4CPLUS_TEXT(", ey ") << options.ey);
+    }
+
+    int exitCode = 0;
+    {
+        // Destroyed before the application: its destructor stops the data
+        // thread and shuts logging down.
+        CrossLineWidget window(options.viewMode);
+        window.setWindowIcon(QIcon(QStringLiteral(":/MainIcon.ico")));
+        window.setSurvey(options.survey);
+        window.setProjectionFile(options.projection);
+        window.setPreviewCoodinates(options.previewTopX, options.previewTopY,
+                                    options.previewBottomX, options.previewBottomY);
+        if (options.hasCrossLine()) {
+            window.setCrossLineCoordinates(options.sx, options.sy, options.ex, options.ey);
+            window.loadData();
+        }
+        // Hidden until the caller asks for it.
+        window.hide();
+        exitCode = app.exec();
+    }
+    return exitCode;
+}

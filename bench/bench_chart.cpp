@@ -1,0 +1,275 @@
+// The sounding chart: createChartUI for eight lines of 50,000 soundings up to
+// the first frame drawn, beside the bare QtCharts floor (OpenGL scatter series
+// filled with replace, added to a chart and drawn) and the same chart drawn
+// without OpenGL. Run under xvfb-run so that an OpenGL context exists:
+//   xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb ./bench_chart
+#include "crosslinedata.h"
+#include "crosslinewidget.h"
+#include "nexrawriter.h"
+
+#include <benchmark/benchmark.h>
+#include <log4cplus/initializer.h>
+#include <log4cplus/log4cplus.h>
+#include <log4cplus/logger.h>
+#include <log4cplus/consoleappender.h>
+#include <log4cplus/nullappender.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QOpenGLWidget>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QValueAxis>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+QT_CHARTS_USE_NAMESPACE
+
+// The window's chart members, for this program only.
+struct CrossLineWidgetInspector {
+    static CrossLineData *data(CrossLineWidget &w) { return w.crossLineData; }
+    static DisplayData &displayData(CrossLineWidget &w) { return w.displayData; }
+    static QChartView *chartView(CrossLineWidget &w) { return w.chartView; }
+    static void loadAnswered(CrossLineWidget &w) { w.loading = false; }
+    // As the load's answer rebuilds the chart: new axes, the lines as loaded.
+    static void rebuild(CrossLineWidget &w)
+    {
+        w.chartReady = false;
+        w.deleteAxes();
+        w.createChartUI(CrossLineWidget::displayTypes[0], CrossLineWidget::displayTypes[2], true, true,
+                        true);
+        w.chartReady = true;
+    }
+};
+
+namespace {
+
+constexpr int kLines = 8;
+constexpr int kPoints = 50000;
+constexpr int kMarkerSize = 2;
+
+// The cross line of the benchmark, along the meridian 20 E.
+constexpr qint32 lineX = 222638981;
+constexpr qint32 lineStartY = 111147510;
+constexpr qint32 lineEndY = 111259814;
+
+SoundingData sounding(int line, int i)
+{
+    SoundingData s;
+    s.beamIndex = i % 512;
+    s.timeMs = 1600000000000LL + i;
+    s.distanceX = float(i % 6250) * 0.08f + float(line);
+    s.depth = 40.0f + 2.0f * std::sin(s.distanceX * 0.02f) + 0.3f * float(line) + 0.001f * float(i % 97);
+    return s;
+}
+
+QVector<QPointF> floorPoints(int line)
+{
+    QVector<QPointF> points;
+    points.reserve(kPoints);
+    for (int i = 0; i < kPoints; ++i) {
+        const SoundingData s = sounding(line, i);
+        points.append(QPointF(s.distanceX, s.depth));
+    }
+    std::sort(points.begin(), points.end(),
+              [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+    return points;
+}
+
+// Processes events until the view has drawn a frame after this call.
+class FrameWaiter : public QObject
+{
+public:
+    explicit FrameWaiter(QChartView *view) : view(view)
+    {
+        view->viewport()->installEventFilter(this);
+    }
+
+    void wait()
+    {
+        drawn = false;
+        QOpenGLWidget *gl = view->findChild<QOpenGLWidget *>();
+        QMetaObject::Connection c;
+        if (gl)
+            c = connect(gl, &QOpenGLWidget::frameSwapped, this, [this] { drawn = true; });
+        else
+            view->viewport()->update();
+        QElapsedTimer guard;
+        guard.start();
+        while (!drawn && guard.elapsed() < 600000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (gl)
+            disconnect(c);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Without OpenGL the frame is the viewport's paint; the paint runs
+        // inside the processEvents call that ends the wait.
+        if (event->type() == QEvent::Paint && !view->findChild<QOpenGLWidget *>())
+            drawn = true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QChartView *view;
+    bool drawn = false;
+};
+
+struct ChartData {
+    QTemporaryDir dir;
+    QString projection;
+    QStringList files;
+};
+
+ChartData &chartData()
+{
+    static const std::unique_ptr<ChartData> d = [] {
+        auto holder = std::make_unique<ChartData>();
+        ChartData &out = *holder;
+        out.projection = out.dir.filePath("projection.txt");
+        QFile f(out.projection);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("<tag>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n");
+        f.close();
+        // One small raw file per line; the corridor lists are then filled with
+        // the benchmark's soundings.
+        for (int line = 0; line < kLines; ++line) {
+            nexra::MrzPingRecord ping;
+            ping.timeSec = 1600000000;
+            ping.latitude = 10.005;
+            ping.longitude = 20.0;
+            nexra::MrzSoundingRecord s;
+            s.z = 20.0f;
+            ping.soundings << s;
+            const QString path = out.dir.filePath(QStringLiteral("line_%1.nexra").arg(line, 4, 10, QLatin1Char('0')));
+            nexra::writeFile(path, {nexra::makeIipDatagram(nexra::makeInstallationText(nexra::defaultInstallation(1))),
+                                    nexra::makeMrzDatagram(ping)});
+            out.files << path;
+        }
+        return holder;
+    }();
+    return *d;
+}
+
+std::unique_ptr<CrossLineWidget> shownWindow;
+
+// A shown window whose data object holds the eight lines.
+CrossLineWidget &window()
+{
+    if (!shownWindow) shownWindow = [] {
+        auto win = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+        CrossLineData *data = CrossLineWidgetInspector::data(*win);
+        data->setProjectionFile(chartData().projection);
+        data->setCrossLine(lineX, lineStartY, lineX, lineEndY);
+        data->setCorridorWidth(100.0f);
+        for (const QString &p : chartData().files)
+            data->addRawFile(p);
+        data->loadRegionData();
+        data->loadCorridorData();
+        const QStringList loaded = data->loadedRawFiles();
+        for (int line = 0; line < loaded.size(); ++line) {
+            QList<SoundingData> &list = data->corridorDepths(loaded.at(line));
+            list.clear();
+            list.reserve(kPoints);
+            for (int i = 0; i < kPoints; ++i)
+                list.append(sounding(line, i));
+        }
+        CrossLineWidgetInspector::displayData(*win).setOriginalData(data);
+        CrossLineWidgetInspector::loadAnswered(*win);
+        // Point mode: one marker per sounding.
+        win->findChild<QRadioButton *>(QStringLiteral("displayModePoint"))->setChecked(true);
+        win->findChild<QSpinBox *>(QStringLiteral("displayPointSize"))->setValue(kMarkerSize);
+        win->resize(1500, 950);
+        win->show();
+        CrossLineWidgetInspector::rebuild(*win);
+        FrameWaiter(CrossLineWidgetInspector::chartView(*win)).wait();
+        return win;
+    }();
+    return *shownWindow;
+}
+
+void BM_CreateChartUI(benchmark::State &state)
+{
+    CrossLineWidget &w = window();
+    FrameWaiter waiter(CrossLineWidgetInspector::chartView(w));
+    const bool gl = CrossLineWidgetInspector::chartView(w)->findChild<QOpenGLWidget *>() != nullptr;
+    for (auto _ : state) {
+        CrossLineWidgetInspector::rebuild(w);
+        waiter.wait();
+    }
+    state.counters["points"] = kLines * kPoints;
+    state.SetLabel(gl ? "OpenGL" : "no OpenGL context");
+}
+
+// The bare chart: series made, filled with replace, added and drawn.
+void floorChart(benchmark::State &state, bool useOpenGL)
+{
+    QVector<QVector<QPointF>> points;
+    for (int line = 0; line < kLines; ++line)
+        points << floorPoints(line);
+    auto *chart = new QChart();
+    auto *axisX = new QValueAxis();
+    auto *axisY = new QValueAxis();
+    axisY->setReverse(true);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    QChartView view(chart);
+    view.resize(1200, 900);
+    view.show();
+    FrameWaiter waiter(&view);
+    for (auto _ : state) {
+        chart->removeAllSeries();
+        for (int line = 0; line < kLines; ++line) {
+            auto *series = new QScatterSeries();
+            series->setMarkerSize(kMarkerSize);
+            series->setUseOpenGL(useOpenGL);
+            series->replace(points.at(line));
+            chart->addSeries(series);
+            series->attachAxis(axisX);
+            series->attachAxis(axisY);
+        }
+        axisX->setRange(points.first().first().x(), points.first().last().x() + kLines);
+        axisY->setRange(35, 47);
+        waiter.wait();
+    }
+    state.counters["points"] = kLines * kPoints;
+    state.SetLabel(useOpenGL ? (view.findChild<QOpenGLWidget *>() ? "OpenGL" : "OpenGL requested, no widget")
+                             : "scene items");
+}
+
+void BM_QtChartsFloor(benchmark::State &state) { floorChart(state, true); }
+void BM_QtChartsWithoutOpenGL(benchmark::State &state) { floorChart(state, false); }
+
+BENCHMARK(BM_QtChartsFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+BENCHMARK(BM_CreateChartUI)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+BENCHMARK(BM_QtChartsWithoutOpenGL)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    log4cplus::initialize();
+    // The timing records of the window are not part of the measurement.
+    // BENCH_CHART_LOG=1 prints them, to see where the time goes.
+    if (qEnvironmentVariableIsSet("BENCH_CHART_LOG"))
+        log4cplus::Logger::getRoot().addAppender(log4cplus::SharedAppenderPtr(new log4cplus::ConsoleAppender(true)));
+    else
+        log4cplus::Logger::getRoot().addAppender(log4cplus::SharedAppenderPtr(new log4cplus::NullAppender));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    shownWindow.reset(); // shuts logging down
+    return 0;
+}

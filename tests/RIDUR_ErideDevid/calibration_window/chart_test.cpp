@@ -1,0 +1,696 @@
+// The sounding chart of the calibration window, driven headless: rebuilds for
+// each caller's flags, legend, extents, display modes, head filter, clicked
+// points and the axis range controls. Data comes from NEXRA files written by
+// the NEXRA writer and loaded through the window's own data object.
+#include "crosslinewidget.h"
+
+#include "crosslinedata.h"
+#include "crosslinewidget_inspector.h"
+#include "log_capture.h"
+#include "nexrawriter.h"
+#include "surveygenerator.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QOpenGLWidget>
+#include <QScatterSeries>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+QT_CHARTS_USE_NAMESPACE
+
+using Inspector = CrossLineWidgetInspector;
+
+namespace {
+
+// A cross line along the meridian 20 E from latitude 10.0 to 10.01 (Mercator
+// centimetres on WGS 84), corridor 100 m wide; pings in its middle.
+constexpr qint32 lineX = 222638981;
+constexpr qint32 lineStartY = 111147510;
+constexpr qint32 lineEndY = 111259814;
+constexpr float corridorWidth = 100.0f;
+
+// Display-type rows.
+constexpr int rowDistanceX = 0;
+constexpr int rowDepth = 2;
+constexpr int rowQFactor = 5;
+constexpr int rowBeamNo = 11;
+constexpr int rowTwoWayTime = 12;
+constexpr int rowEllipsoid = 14;
+
+constexpr quint32 pingSecond = 1600000000;
+
+// A ping whose soundings lie 11 cm apart across the corridor; sounding i has
+// two-way time twt0 + step * i and depth z0 + i / 10.
+nexra::MrzPingRecord ping(int soundings, quint8 rxIndex = 0, float twt0 = 0.01f, float step = 0.001f,
+                          float z0 = 20.0f, quint32 second = pingSecond)
+{
+    nexra::MrzPingRecord p;
+    p.timeSec = second;
+    p.timeNanosec = 250000000;
+    p.rxIndex = rxIndex;
+    p.rxCount = 2;
+    p.heading = 0.0f;
+    p.latitude = 10.005;
+    p.longitude = 20.0;
+    p.ellipsoidHeight = 30.0f;
+    for (int i = 0; i < soundings; ++i) {
+        nexra::MrzSoundingRecord s;
+        s.twoWayTime = twt0 + step * i;
+        s.deltaLongitude = 0.000001f * i;
+        s.z = z0 + 0.1f * i;
+        s.y = 0.11f * i;
+        s.x = 0.5f;
+        p.soundings << s;
+    }
+    return p;
+}
+
+QByteArray iip()
+{
+    return nexra::makeIipDatagram(nexra::makeInstallationText(nexra::defaultInstallation(2)));
+}
+
+class ChartTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        // Display types stored by an earlier window would redraw at construction.
+        QSettings(QStringLiteral("Zovadivuv Uzavuzod UD"), QStringLiteral("RID UR ErideDevid")).clear();
+        window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+        ui = Inspector::ui(*window);
+        data = Inspector::crossLineData(*window);
+        const QString projection = dir.filePath(QStringLiteral("projection.txt"));
+        QFile file(projection);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<tag>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n");
+        file.close();
+        data->setProjectionFile(projection);
+        data->setCrossLine(lineX, lineStartY, lineX, lineEndY);
+        data->setCorridorWidth(corridorWidth);
+    }
+
+    void TearDown() override { window.reset(); }
+
+    QString write(const QString &name, const QList<nexra::MrzPingRecord> &pings)
+    {
+        QList<QByteArray> datagrams{iip()};
+        for (const auto &p : pings)
+            datagrams << nexra::makeMrzDatagram(p);
+        const QString path = dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(nexra::writeFile(path, datagrams));
+        return path;
+    }
+
+    // A real load in this thread while the data thread is idle, then the
+    // lines as loaded; the window then counts as having answered the load.
+    void load(const QStringList &paths, bool recalculated = false)
+    {
+        data->clearData();
+        for (const QString &p : paths)
+            data->addRawFile(p);
+        data->loadRegionData();
+        data->loadCorridorData();
+        Inspector::displayData(*window).setOriginalData(data);
+        if (recalculated)
+            Inspector::displayData(*window).setRecalculatedData(data);
+        Inspector::loadingFlag(*window) = false;
+    }
+
+    // A rebuild as the window's callers make it.
+    void draw(int xRow, int yRow, bool forceRange, bool redrawOriginal, bool originalOnly)
+    {
+        Inspector::chartReady(*window) = false;
+        Inspector::createChartUI(*window, xRow, yRow, forceRange, redrawOriginal, originalOnly);
+        Inspector::chartReady(*window) = true;
+        // As the load's answer and updateDisplayGraphs connect the legend.
+        QObject::connect(ui->listWidget, &QListWidget::itemChanged, window.get(),
+                         &CrossLineWidget::lineStateChanged, Qt::UniqueConnection);
+    }
+
+    QList<QXYSeries *> series() const
+    {
+        QList<QXYSeries *> out;
+        if (QChart *c = Inspector::chart(*window))
+            for (QAbstractSeries *s : c->series())
+                out << qobject_cast<QXYSeries *>(s);
+        return out;
+    }
+
+    QStringList seriesNames() const
+    {
+        QStringList names;
+        for (QXYSeries *s : series())
+            names << s->name();
+        return names;
+    }
+
+    QStringList legendTexts() const
+    {
+        QStringList texts;
+        for (int i = 0; i < ui->listWidget->count(); ++i)
+            texts << ui->listWidget->item(i)->text();
+        return texts;
+    }
+
+    QList<bool> legendChecked() const
+    {
+        QList<bool> checked;
+        for (int i = 0; i < ui->listWidget->count(); ++i)
+            checked << (ui->listWidget->item(i)->checkState() == Qt::Checked);
+        return checked;
+    }
+
+    // Ctrl pressed or released on the chart view, as the platform reports
+    // it: with the modifier state from before the key.
+    void pressCtrl(bool held)
+    {
+        QKeyEvent event(held ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Control,
+                        held ? Qt::NoModifier : Qt::ControlModifier);
+        QCoreApplication::sendEvent(Inspector::chartView(*window), &event);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<CrossLineWidget> window;
+    Ui::CalibrationWidget *ui = nullptr;
+    CrossLineData *data = nullptr;
+};
+
+// ---- Rebuilds for each caller ----
+
+struct FlagCase {
+    const char *caller;
+    bool forceRange, redrawOriginal, originalOnly;
+    QStringList names;       // series and legend, in order
+    QList<bool> checked;     // legend check states
+    bool xRangeFromData;     // the X axis shows the data's extent
+};
+
+const QStringList origNames{"a.nexra:0 - orig", "b.nexra:0 - orig"};
+const QStringList recalcNames{"a.nexra:0", "b.nexra:0"};
+
+const FlagCase flagCases[] = {
+    {"regionDataReady", true, true, true, origNames, {true, true}, true},
+    // The kept " - orig" item keeps its unchecked state; the new items come last, checked.
+    {"recalcDone", false, false, false, origNames + recalcNames, {false, true, true, true}, false},
+    {"updateDisplayGraphs", false, true, false, origNames + recalcNames, {true, true, true, true}, false},
+    {"updateViewData", true, true, false, origNames + recalcNames, {true, true, true, true}, true},
+};
+
+class ChartFlags : public ChartTest, public ::testing::WithParamInterface<FlagCase>
+{
+};
+
+TEST_P(ChartFlags, SeriesLegendAndRange)
+{
+    const FlagCase &c = GetParam();
+    load({write("a.nexra", {ping(11)}), write("sub/b.nexra", {ping(21)})}, true);
+    draw(rowBeamNo, rowTwoWayTime, true, true, false);
+    ASSERT_EQ(seriesNames(), origNames + recalcNames);
+    // The user hides the first line and sets an X range of his own.
+    ui->listWidget->item(0)->setCheckState(Qt::Unchecked);
+    ASSERT_FALSE(series().at(0)->isVisible());
+    ui->horizontalRangeCheckBox->setChecked(false);
+    ui->horizontalRangeLeftSpinBox->setValue(3.0);
+    ui->horizontalRangeRightSpinBox->setValue(7.0);
+    // The recalculated lines now hold fewer points.
+    data->corridorDepths(data->loadedRawFiles().at(1)).erase(
+        data->corridorDepths(data->loadedRawFiles().at(1)).begin() + 5,
+        data->corridorDepths(data->loadedRawFiles().at(1)).end());
+    Inspector::displayData(*window).setRecalculatedData(data);
+
+    draw(rowBeamNo, rowTwoWayTime, c.forceRange, c.redrawOriginal, c.originalOnly);
+
+    EXPECT_EQ(seriesNames(), c.names);
+    EXPECT_EQ(legendTexts(), c.names);
+    EXPECT_EQ(legendChecked(), c.checked);
+    for (int i = 0; i < c.names.size(); ++i)
+        EXPECT_EQ(series().at(i)->isVisible(), c.checked.at(i)) << i;
+    for (QXYSeries *s : series()) {
+        EXPECT_EQ(s->attachedAxes().size(), 2);
+        EXPECT_TRUE(s->attachedAxes().contains(Inspector::axisX(*window)));
+    }
+    // Extents of the points drawn by this rebuild only.
+    const double span = c.originalOnly || c.redrawOriginal ? 20.0 : 10.0;
+    const double low = -0.02 * span;
+    EXPECT_DOUBLE_EQ(Inspector::minX(*window), low);
+    EXPECT_DOUBLE_EQ(Inspector::maxX(*window), span + 0.02 * (span - low));
+    QValueAxis *x = Inspector::axisX(*window);
+    if (c.xRangeFromData) {
+        EXPECT_DOUBLE_EQ(x->min(), Inspector::minX(*window));
+        EXPECT_DOUBLE_EQ(ui->horizontalRangeLeftSpinBox->value(), std::round(low * 100) / 100);
+    } else {
+        EXPECT_DOUBLE_EQ(x->min(), 3.0);
+        EXPECT_DOUBLE_EQ(x->max(), 7.0);
+        EXPECT_DOUBLE_EQ(ui->horizontalRangeLeftSpinBox->value(), 3.0);
+    }
+    EXPECT_EQ(x->titleText(), "Beam No");
+    EXPECT_EQ(Inspector::axisY(*window)->titleText(), "Two Way Time");
+    EXPECT_TRUE(Inspector::axisY(*window)->isReverse());
+    EXPECT_EQ(Inspector::chartView(*window)->chart(), Inspector::chart(*window));
+}
+
+INSTANTIATE_TEST_SUITE_P(Callers, ChartFlags, ::testing::ValuesIn(flagCases),
+                         [](const ::testing::TestParamInfo<FlagCase> &info) { return std::string(info.param.caller); });
+
+TEST_F(ChartTest, LegendItemsCarrySeriesColourAndHideTheirSeries)
+{
+    load({write("a.nexra", {ping(3)}), write("b.nexra", {ping(3)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    ASSERT_EQ(ui->listWidget->count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QImage icon = ui->listWidget->item(i)->icon().pixmap(16, 16).toImage();
+        EXPECT_EQ(icon.size(), QSize(16, 16));
+        EXPECT_EQ(icon.pixelColor(8, 8), series().at(i)->color());
+    }
+    EXPECT_NE(series().at(0)->color(), series().at(1)->color());
+    ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_TRUE(series().at(0)->isVisible());
+    EXPECT_FALSE(series().at(1)->isVisible());
+    ui->listWidget->item(1)->setCheckState(Qt::PartiallyChecked);
+    EXPECT_FALSE(series().at(1)->isVisible());
+    ui->listWidget->item(1)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(series().at(1)->isVisible());
+    // Nothing acts while the chart is being rebuilt.
+    Inspector::chartReady(*window) = false;
+    ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_TRUE(series().at(1)->isVisible());
+}
+
+TEST_F(ChartTest, SameFileNameInTwoFoldersTogglesFirstSeriesOnly)
+{
+    load({write("one/a.nexra", {ping(3)}), write("two/a.nexra", {ping(4)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    ASSERT_EQ(seriesNames(), QStringList({"a.nexra:0 - orig", "a.nexra:0 - orig"}));
+    ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(series().at(0)->isVisible());
+    EXPECT_TRUE(series().at(1)->isVisible());
+}
+
+TEST_F(ChartTest, SeriesNamesFromPathsWithoutSlash)
+{
+    // Relative paths: one plain name, one written with backslashes only.
+    const QString old = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    write("plain.nexra", {ping(2)});
+    write("C:\\data\\line_0004.nexra", {ping(2)});
+    load({"plain.nexra", "C:\\data\\line_0004.nexra", "missing.nexra"}, true);
+    QDir::setCurrent(old);
+    draw(rowBeamNo, rowDepth, true, true, false);
+    EXPECT_EQ(seriesNames(), QStringList({"plain.nexra:0 - orig", "C:\\data\\line_0004.nexra:0 - orig",
+                                          "plain.nexra:0", "C:\\data\\line_0004.nexra:0"}));
+}
+
+// ---- Extents ----
+
+struct ExtentCase {
+    const char *name;
+    int soundings;
+    int xRow;
+    double minX, maxX;
+};
+
+const ExtentCase extentCases[] = {
+    {"From0To100", 101, rowBeamNo, -2.0, 102.04},
+    {"From0To5", 6, rowBeamNo, -0.1, 5.102},
+    {"OneX", 6, rowQFactor, 0.0, 0.0},
+};
+
+class ChartExtents : public ChartTest, public ::testing::WithParamInterface<ExtentCase>
+{
+};
+
+TEST_P(ChartExtents, XWidenedByTwoPercent)
+{
+    const ExtentCase &c = GetParam();
+    load({write("a.nexra", {ping(c.soundings)})});
+    draw(c.xRow, rowTwoWayTime, true, true, true);
+    EXPECT_NEAR(Inspector::minX(*window), c.minX, 1e-9);
+    EXPECT_NEAR(Inspector::maxX(*window), c.maxX, 1e-9);
+    EXPECT_NEAR(Inspector::axisX(*window)->min(), c.minX, 1e-9);
+    EXPECT_NEAR(Inspector::axisX(*window)->max(), c.maxX, 1e-9);
+    // Y is not widened.
+    EXPECT_NEAR(Inspector::minY(*window), 0.01, 1e-7);
+    EXPECT_NEAR(Inspector::maxY(*window), 0.01 + 0.001 * (c.soundings - 1), 1e-7);
+    EXPECT_NEAR(ui->verticalRangeBottomSpinBox->value(), 0.01, 0.005);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ChartExtents, ::testing::ValuesIn(extentCases),
+                         [](const ::testing::TestParamInfo<ExtentCase> &info) { return std::string(info.param.name); });
+
+TEST_F(ChartTest, NoDataGivesNoSeriesAndInvertedExtents)
+{
+    draw(rowBeamNo, rowDepth, true, true, false);
+    EXPECT_TRUE(series().isEmpty());
+    EXPECT_EQ(ui->listWidget->count(), 0);
+    EXPECT_GT(Inspector::minX(*window), Inspector::maxX(*window));
+    EXPECT_DOUBLE_EQ(Inspector::minY(*window), 2147483647.0);
+    EXPECT_DOUBLE_EQ(Inspector::maxY(*window), -2147483647.0);
+    // The spin boxes clamp to their own limits.
+    EXPECT_DOUBLE_EQ(ui->horizontalRangeLeftSpinBox->value(), ui->horizontalRangeLeftSpinBox->maximum());
+    EXPECT_DOUBLE_EQ(ui->horizontalRangeRightSpinBox->value(), ui->horizontalRangeRightSpinBox->minimum());
+    ASSERT_NE(Inspector::chartView(*window), nullptr);
+    EXPECT_EQ(Inspector::chartView(*window)->parentWidget(), ui->graphicWidget);
+}
+
+// ---- Display modes, point size, head filter, ellipsoid depth ----
+
+TEST_F(ChartTest, PointAndLineModeAndPointSize)
+{
+    // Two-way time falls with the beam: in line mode the points are joined by ascending x.
+    load({write("a.nexra", {ping(5, 0, 0.05f, -0.01f)})});
+    ui->displayTypeXSelect->setCurrentIndex(rowTwoWayTime);
+    ui->displayTypeYSelect->setCurrentIndex(rowBeamNo);
+    draw(rowTwoWayTime, rowBeamNo, true, true, true);
+    ASSERT_TRUE(ui->displayModeLine->isChecked());
+    ASSERT_EQ(series().size(), 1);
+    ASSERT_TRUE(qobject_cast<QLineSeries *>(series().at(0)));
+    const QVector<QPointF> points = series().at(0)->pointsVector();
+    ASSERT_EQ(points.size(), 5);
+    for (int i = 1; i < points.size(); ++i)
+        EXPECT_LT(points.at(i - 1).x(), points.at(i).x());
+    EXPECT_EQ(points.first().y(), 4.0);
+
+    ui->displayPointSize->setValue(7); // line mode: the chart stays
+    EXPECT_TRUE(qobject_cast<QLineSeries *>(series().at(0)));
+    ui->displayModePoint->click();
+    auto *scatter = qobject_cast<QScatterSeries *>(series().at(0));
+    ASSERT_TRUE(scatter);
+    EXPECT_EQ(scatter->markerSize(), 7.0);
+    EXPECT_EQ(scatter->borderColor(), scatter->color());
+    EXPECT_EQ(ui->listWidget->count(), 1);
+    ui->displayPointSize->setValue(3);
+    scatter = qobject_cast<QScatterSeries *>(series().at(0));
+    ASSERT_TRUE(scatter);
+    EXPECT_EQ(scatter->markerSize(), 3.0);
+    ui->displayModeLine->click();
+    EXPECT_TRUE(qobject_cast<QLineSeries *>(series().at(0)));
+    EXPECT_EQ(series().at(0)->pointsVector(), points);
+}
+
+TEST_F(ChartTest, HeadFilterRebuildsLoadedLines)
+{
+    load({write("a.nexra", {ping(4, 0), ping(3, 1, 0.01f, 0.001f, 20.0f, pingSecond + 1)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    ASSERT_EQ(series().at(0)->count(), 7);
+    const struct {
+        int index;
+        int points;
+    } steps[] = {{1, 4}, {2, 3}, {0, 7}};
+    for (const auto &step : steps) {
+        ui->headBox->setCurrentIndex(step.index);
+        ASSERT_EQ(series().size(), 1) << step.index;
+        EXPECT_EQ(series().at(0)->count(), step.points) << step.index;
+    }
+}
+
+TEST_F(ChartTest, EllipsoidDepthOnYWhenChecked)
+{
+    load({write("a.nexra", {ping(3)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const double depth0 = series().at(0)->at(0).y();
+    ui->checkEllips->setChecked(true);
+    EXPECT_EQ(Inspector::axisY(*window)->titleText(), "Depth Ellps (m.)");
+    const SoundingData s = data->corridorDepths(data->loadedRawFiles().at(0)).at(0);
+    EXPECT_FLOAT_EQ(series().at(0)->at(0).y(), float(s.ellipsoidDepth - s.depth));
+    EXPECT_NE(series().at(0)->at(0).y(), depth0);
+    // The mode rebuild keeps the ellipsoid row too.
+    ui->displayModePoint->click();
+    EXPECT_EQ(Inspector::axisY(*window)->titleText(), "Depth Ellps (m.)");
+    EXPECT_FLOAT_EQ(series().at(0)->at(0).y(), float(s.ellipsoidDepth - s.depth));
+}
+
+TEST_F(ChartTest, TimingRecords)
+{
+    load({write("a.nexra", {ping(3)}), write("b.nexra", {ping(3)})});
+    LogCapture cap("Rerozadoz");
+    draw(rowBeamNo, rowDepth, true, true, true);
+    for (const char *stage : {"() [1] = ", "() [2] = ", "() [4] = ", "() [5] = ", "() [6] = ", "() = "}) {
+        const QString text = QStringLiteral("TIMING : CrossLineWidget::createChartUI") + stage;
+        EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter(text).size(), 1) << stage;
+    }
+    for (int step = 1; step <= 5; ++step) {
+        const QString text = QStringLiteral("TIMING : CrossLineWidget::createChartUI [5][%1] = ").arg(step);
+        EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter(text).size(), 2) << step;
+    }
+}
+
+// ---- Clicked points ----
+
+TEST_F(ChartTest, ClickShowsPointLineAndTimeAndCtrlClickTheDifferences)
+{
+    load({write("a.nexra", {ping(6)}), write("b.nexra", {ping(6, 0, 0.02f, 0.002f, 25.0f, pingSecond + 5)})});
+    ui->displayTypeXSelect->setCurrentIndex(rowBeamNo);
+    ui->displayTypeYSelect->setCurrentIndex(rowTwoWayTime);
+    ui->displayModePoint->setChecked(true);
+    draw(rowBeamNo, rowTwoWayTime, true, true, true);
+    ASSERT_EQ(series().size(), 2);
+    const SoundingData a3 = data->corridorDepths(data->loadedRawFiles().at(0)).at(3);
+    const SoundingData b4 = data->corridorDepths(data->loadedRawFiles().at(1)).at(4);
+    const QString timeA = QDateTime::fromMSecsSinceEpoch(a3.timeMs).toString("yyyy-MM-dd hh:mm:ss-zzz");
+    const QString timeB = QDateTime::fromMSecsSinceEpoch(b4.timeMs).toString("yyyy-MM-dd hh:mm:ss-zzz");
+    EXPECT_TRUE(timeA.endsWith("-250"));
+
+    // Plain click on a drawn point.
+    const QPointF pointA = series().at(0)->at(3);
+    emit series().at(0)->clicked(pointA);
+    EXPECT_FALSE(ui->informationWidget->isHidden());
+    EXPECT_EQ(ui->informationLabel->text(),
+              QString("Beam No= 3, Two Way Time= %1\nLine 'a.nexra:0 - orig'\nTime= %2").arg(pointA.y(), 0, 'g', 6).arg(timeA));
+    EXPECT_EQ(Inspector::lastClickedSounding(*window).timeMs, a3.timeMs);
+
+    // A position between the points finds nothing and keeps the last sounding.
+    emit series().at(1)->clicked(QPointF(2.5, 0.025));
+    EXPECT_EQ(ui->informationLabel->text(), "Beam No= 2.5, Two Way Time= 0.025\nLine 'b.nexra:0 - orig'");
+    EXPECT_EQ(Inspector::lastClickedSounding(*window).timeMs, a3.timeMs);
+
+    // Ctrl-click on the other line: differences to the sounding before.
+    pressCtrl(true);
+    ASSERT_TRUE(Inspector::ctrlHeld(*window));
+    EXPECT_EQ(Inspector::chartView(*window)->rubberBand(), QChartView::NoRubberBand);
+    const QPointF pointB = series().at(1)->at(4);
+    emit series().at(1)->clicked(pointB);
+    const QString expected =
+        QString("Beam No= 4, Two Way Time= %1\nLine 'b.nexra:0 - orig'\nTime= %2"
+                "\nAcross difference= %3\nAlong difference= %4\nDepth difference= %5")
+            .arg(pointB.y(), 0, 'g', 6)
+            .arg(timeB)
+            .arg(double(b4.across - a3.across), 0, 'g', 6)
+            .arg(double(b4.along - a3.along), 0, 'g', 6)
+            .arg(double(b4.depth - a3.depth), 0, 'g', 6);
+    EXPECT_EQ(ui->informationLabel->text(), expected);
+    EXPECT_NEAR(b4.depth - a3.depth, 5.1, 1e-4);
+    pressCtrl(false);
+    EXPECT_EQ(Inspector::chartView(*window)->rubberBand(), QChartView::RectangleRubberBand);
+
+    // A direct call has no line.
+    window->clickedOnSeries(QPointF(1, 2));
+    EXPECT_EQ(ui->informationLabel->text(), "Beam No= 1, Two Way Time= 2");
+}
+
+TEST_F(ChartTest, FirstCtrlClickMeasuresAgainstZeroRecordAndEllipsoidRowFindsSounding)
+{
+    load({write("a.nexra", {ping(4)})});
+    ui->displayTypeXSelect->setCurrentIndex(rowBeamNo);
+    ui->checkEllips->setChecked(true);
+    draw(rowBeamNo, rowEllipsoid, true, true, true);
+    const SoundingData s = data->corridorDepths(data->loadedRawFiles().at(0)).at(2);
+    pressCtrl(true);
+    emit series().at(0)->clicked(series().at(0)->at(2));
+    const QStringList lines = ui->informationLabel->text().split('\n');
+    ASSERT_EQ(lines.size(), 6) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.at(0).startsWith("Beam No= 2, Depth= ")) << lines.at(0).toStdString(); // the combo's text stays
+    EXPECT_EQ(lines.at(3), QString("Across difference= %1").arg(double(s.across), 0, 'g', 6));
+    EXPECT_EQ(lines.at(4), QString("Along difference= %1").arg(double(s.along), 0, 'g', 6));
+    EXPECT_EQ(lines.at(5), QString("Depth difference= %1").arg(double(s.depth), 0, 'g', 6));
+}
+
+// ---- Axis range controls ----
+
+TEST_F(ChartTest, RangeControlsOnAndOff)
+{
+    // Before any chart the controls do nothing.
+    ASSERT_EQ(Inspector::chart(*window), nullptr);
+    ui->horizontalRangeCheckBox->setChecked(false);
+    ui->horizontalRangeCheckBox->setChecked(true);
+    EXPECT_EQ(Inspector::axisX(*window), nullptr);
+
+    load({write("a.nexra", {ping(6)})});
+    draw(rowBeamNo, rowTwoWayTime, true, true, true);
+    QValueAxis *x = Inspector::axisX(*window);
+    QValueAxis *y = Inspector::axisY(*window);
+    EXPECT_TRUE(ui->horizontalRangeLeftSpinBox->isHidden());
+
+    ui->horizontalRangeCheckBox->setChecked(false);
+    EXPECT_FALSE(ui->horizontalRangeLeftSpinBox->isHidden());
+    EXPECT_DOUBLE_EQ(x->min(), ui->horizontalRangeLeftSpinBox->value());
+    ui->horizontalRangeLeftSpinBox->setValue(1.0);
+    ui->horizontalRangeRightSpinBox->setValue(4.0);
+    EXPECT_DOUBLE_EQ(x->min(), 1.0);
+    EXPECT_DOUBLE_EQ(x->max(), 4.0);
+    // A redraw that does not force the range keeps the user's.
+    draw(rowBeamNo, rowTwoWayTime, false, true, true);
+    EXPECT_DOUBLE_EQ(x->max(), 4.0);
+    ui->horizontalRangeCheckBox->setChecked(true);
+    EXPECT_TRUE(ui->horizontalRangeRightSpinBox->isHidden());
+    EXPECT_DOUBLE_EQ(x->min(), -0.1);
+    EXPECT_DOUBLE_EQ(x->max(), 5.102);
+
+    ui->verticalRangeCheckBox->setChecked(false);
+    ui->verticalRangeBottomSpinBox->setValue(0.5);
+    ui->verticalRangeTopSpinBox->setValue(2.5);
+    EXPECT_DOUBLE_EQ(y->min(), 0.5);
+    EXPECT_DOUBLE_EQ(y->max(), 2.5);
+    // While the chart is rebuilt the slots do nothing.
+    Inspector::chartReady(*window) = false;
+    ui->verticalRangeTopSpinBox->setValue(3.5);
+    EXPECT_DOUBLE_EQ(y->max(), 2.5);
+    Inspector::chartReady(*window) = true;
+    ui->verticalRangeCheckBox->setChecked(true);
+    EXPECT_NEAR(y->min(), 0.01, 1e-7);
+    EXPECT_NEAR(y->max(), 0.015, 1e-7);
+}
+
+TEST_F(ChartTest, ZoomOutResetsZoom)
+{
+    window->zoomOut(); // no chart: nothing
+    load({write("a.nexra", {ping(6)})});
+    draw(rowBeamNo, rowTwoWayTime, true, true, true);
+    Inspector::chartView(*window)->resize(800, 600);
+    QChart *c = Inspector::chart(*window);
+    c->resize(800, 600);
+    const double before = Inspector::axisX(*window)->max();
+    c->zoomIn();
+    EXPECT_LT(Inspector::axisX(*window)->max(), before);
+    ui->zoomOutButton->click();
+    EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), before);
+}
+
+TEST_F(ChartTest, OverlaySlots)
+{
+    LogCapture cap("Rerozadoz");
+    window->showCorridorLine(true);
+    window->showDepthsBorder(true);
+    window->showPreviewArea(true);
+    EXPECT_TRUE(cap.messages().isEmpty());
+    window->showCorridorArea(true);
+    EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL), QStringList({"Start showCorridorArea", "End showCorridorArea"}));
+}
+
+// ---- Screenshot through OpenGL (run under xvfb-run, see CMakeLists.txt) ----
+
+TEST(ChartScreenshot, GeneratedSurveyInLineAndPointMode)
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        GTEST_SKIP() << "needs a display with OpenGL (xvfb-run)";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    nexra::SurveyConfig cfg;
+    cfg.seafloor.depth = 40;
+    cfg.seafloor.slopeEast = 0.02;
+    cfg.seafloor.features = {{0, 20, 15, 3}};
+    cfg.sonar.beamCount = 128;
+    cfg.misalignment.roll = 1.0;
+    for (double headingDeg : {0.0, 90.0, 60.0, 120.0}) {
+        nexra::SurveyLine line;
+        const double h = headingDeg * 0.017453292519943295;
+        line.start = nexra::offsetPosition(60.0, 5.0, h, 0, -150);
+        line.end = nexra::offsetPosition(60.0, 5.0, h, 0, 150);
+        cfg.lines << line;
+    }
+    nexra::SurveyGenerator generator(cfg);
+    QStringList paths;
+    ASSERT_TRUE(generator.write(dir.path(), &paths));
+    nexra::SurveyProjection projection;
+    double sn = 0, se = 0, en = 0, ee = 0;
+    const nexra::GeoPoint s = nexra::offsetPosition(60.0, 5.0, 0, 0, -120);
+    const nexra::GeoPoint e = nexra::offsetPosition(60.0, 5.0, 0, 0, 120);
+    ASSERT_TRUE(projection.toProjected(s.latitude, s.longitude, &sn, &se));
+    ASSERT_TRUE(projection.toProjected(e.latitude, e.longitude, &en, &ee));
+
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    auto *ui = Inspector::ui(window);
+    CrossLineData *data = Inspector::crossLineData(window);
+    const QString projectionFile = dir.filePath("projection.txt");
+    {
+        QFile f(projectionFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<tag>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n");
+    }
+    data->setProjectionFile(projectionFile);
+    data->setCrossLine(qint32(se), qint32(sn), qint32(ee), qint32(en));
+    data->setCorridorWidth(40.0f);
+    for (const QString &p : paths)
+        data->addRawFile(p);
+    data->loadRegionData();
+    data->loadCorridorData();
+    Inspector::displayData(window).setOriginalData(data);
+    Inspector::loadingFlag(window) = false;
+    Inspector::chartReady(window) = true;
+
+    window.resize(1500, 900);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ui->displayTypeYSelect->setCurrentIndex(rowDepth); // no change: draw once
+    window.updateViewData();
+    ASSERT_EQ(ui->listWidget->count(), 4);
+
+    const QString outDir = QCoreApplication::applicationDirPath() + "/chart_screenshots";
+    QDir().mkpath(outDir);
+    for (const char *mode : {"line", "point"}) {
+        if (QLatin1String(mode) == QLatin1String("point"))
+            ui->displayModePoint->click();
+        QTest::qWait(300);
+        for (QXYSeries *sr : [&] {
+                 QList<QXYSeries *> out;
+                 for (QAbstractSeries *a : Inspector::chart(window)->series())
+                     out << qobject_cast<QXYSeries *>(a);
+                 return out;
+             }())
+            EXPECT_TRUE(sr->useOpenGL());
+        auto *gl = Inspector::chartView(window)->findChild<QOpenGLWidget *>();
+        ASSERT_NE(gl, nullptr);
+        EXPECT_TRUE(gl->isValid());
+        const QImage image = Inspector::chartView(window)->grab().toImage();
+        EXPECT_TRUE(image.save(outDir + QStringLiteral("/chart_%1.png").arg(mode)));
+        // Some pixels carry each series' colour.
+        const QColor colour = qobject_cast<QXYSeries *>(Inspector::chart(window)->series().at(0))->color();
+        int hits = 0;
+        for (int yy = 0; yy < image.height(); yy += 2)
+            for (int xx = 0; xx < image.width(); xx += 2)
+                hits += image.pixelColor(xx, yy) == colour;
+        EXPECT_GT(hits, 50) << mode;
+    }
+
+    // An OpenGL series reports the clicked position, not the marker's point:
+    // a click half a pixel beside a marker still finds its sounding.
+    QChart *chart = Inspector::chart(window);
+    auto *first = qobject_cast<QXYSeries *>(chart->series().at(0));
+    const QPointF marker = first->at(first->count() / 2);
+    const QPointF beside = chart->mapToValue(chart->mapToPosition(marker, first) + QPointF(0.5, 0.5), first);
+    ASSERT_NE(beside, marker);
+    emit first->clicked(beside);
+    EXPECT_TRUE(ui->informationLabel->text().contains("\nTime= ")) << ui->informationLabel->text().toStdString();
+    EXPECT_TRUE(ui->informationLabel->text().startsWith(
+        QString("Distance X= %1, ").arg(marker.x(), 0, 'g', 6)));
+}
+
+} // namespace

@@ -1,0 +1,752 @@
+// The calibration window built headless in both view modes: menus, controls,
+// settings, clock, event filter, close handling, data thread and shutdown.
+#include "crosslinewidget.h"
+
+#include "chvxqa_tasks_progress.h"
+#include "crosslinedata.h"
+#include "crosslinewidget_inspector.h"
+#include "debug_capture.h"
+#include "hvxqawebsocketserver.h"
+#include "log_capture.h"
+#include "platformpaths.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QWebSocket>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+QT_CHARTS_USE_NAMESPACE
+
+using Inspector = CrossLineWidgetInspector;
+
+namespace {
+
+const QString closedMessage = QStringLiteral("$DAVARIV,CALIBRATION,CALIBRATION_CLOSED");
+
+QSettings userSettings()
+{
+    return QSettings(QStringLiteral("Zovadivuv Uzavuzod UD"), QStringLiteral("RID UR ErideDevid"));
+}
+
+void clearUserSettings()
+{
+    QSettings settings(QStringLiteral("Zovadivuv Uzavuzod UD"), QStringLiteral("RID UR ErideDevid"));
+    settings.clear();
+    settings.sync();
+}
+
+// Every test starts without user settings, "gui.ini" or user style sheet.
+class CrossLineWidgetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { clean(); }
+    void TearDown() override { clean(); }
+
+    static void clean()
+    {
+        clearUserSettings();
+        QFile::remove(CrossLineWidget::guiIniPath());
+        QFile::remove(CrossLineWidget::programDataFolder() + QStringLiteral("userStyle.css"));
+    }
+};
+
+QStringList actionTexts(const QList<QAction *> &actions)
+{
+    QStringList texts;
+    for (QAction *action : actions)
+        texts << action->text();
+    return texts;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+// ---- Platform paths ----
+
+TEST_F(CrossLineWidgetTest, ProgramDataFolderAndGuiIniLieInTheSuiteFolder)
+{
+    const QString folder = CrossLineWidget::programDataFolder();
+    EXPECT_EQ(folder, ::programDataFolder());
+    EXPECT_TRUE(folder.startsWith(qEnvironmentVariable("ProgramData"))) << folder.toStdString();
+    EXPECT_TRUE(folder.endsWith(QStringLiteral("/Quillmere Vadidaro/qhvx/"))) << folder.toStdString();
+    EXPECT_EQ(CrossLineWidget::guiIniPath(), folder + QStringLiteral("gui.ini"));
+}
+
+// ---- Menus and controls per view mode ----
+
+struct ViewModeCase {
+    const char *name;
+    int viewMode;
+    QStringList menus;
+    QStringList fileEntries;
+    QStringList toolsEntries;
+    bool reducedControls;
+};
+
+void PrintTo(const ViewModeCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CrossLineWidgetViewModeTest : public CrossLineWidgetTest,
+                                    public ::testing::WithParamInterface<ViewModeCase>
+{
+};
+
+TEST_P(CrossLineWidgetViewModeTest, MenusHoldTheEntriesOfTheMode)
+{
+    const ViewModeCase &c = GetParam();
+    CrossLineWidget window(c.viewMode);
+
+    QStringList menus;
+    for (QAction *action : window.menuBar()->actions()) {
+        ASSERT_NE(action->menu(), nullptr);
+        menus << action->menu()->title();
+        for (QAction *entry : action->menu()->actions())
+            EXPECT_TRUE(entry->shortcut().isEmpty()) << entry->text().toStdString();
+    }
+    EXPECT_EQ(menus, c.menus);
+    EXPECT_EQ(window.menuBar()->property("class").toString(), QStringLiteral("SystemMenu"));
+
+    const QList<QAction *> bar = window.menuBar()->actions();
+    EXPECT_EQ(actionTexts(bar.value(0)->menu()->actions()), c.fileEntries);
+    if (bar.size() > 1)
+        EXPECT_EQ(actionTexts(bar.value(1)->menu()->actions()), c.toolsEntries);
+}
+
+TEST_P(CrossLineWidgetViewModeTest, ControlsFollowTheMode)
+{
+    const ViewModeCase &c = GetParam();
+    CrossLineWidget window(c.viewMode);
+    Ui::CalibrationWidget *ui = Inspector::ui(window);
+    const bool reduced = c.reducedControls;
+
+    for (QComboBox *combo : {ui->displayTypeXSelect, ui->displayTypeYSelect}) {
+        EXPECT_EQ(combo->isHidden(), reduced) << combo->objectName().toStdString();
+        EXPECT_EQ(combo->isEnabled(), !reduced) << combo->objectName().toStdString();
+    }
+    EXPECT_EQ(ui->recalculateButton->isHidden(), reduced);
+    EXPECT_EQ(ui->recalculateButton->isEnabled(), !reduced);
+
+    QStringList tabs;
+    for (int i = 0; i < ui->tabWidget->count(); ++i)
+        tabs << ui->tabWidget->tabText(i);
+    EXPECT_EQ(tabs.contains(QStringLiteral("Other Parameters")), !reduced) << tabs.join('|').toStdString();
+    EXPECT_EQ(ui->tabWidget->currentIndex(), 0);
+
+    for (QWidget *box : {ui->tx1R, ui->tx1P, ui->tx1H, ui->tx2R, ui->tx2P, ui->tx2H, ui->rx1R,
+                         ui->rx1P, ui->rx1H, ui->rx2R, ui->rx2P, ui->rx2H})
+        EXPECT_EQ(box->isEnabled(), !reduced) << box->objectName().toStdString();
+    for (QWidget *widget : {static_cast<QWidget *>(ui->label_23), static_cast<QWidget *>(ui->tx2H),
+                            static_cast<QWidget *>(ui->label_25), static_cast<QWidget *>(ui->rx2R),
+                            static_cast<QWidget *>(ui->label_4), static_cast<QWidget *>(ui->att2P)})
+        EXPECT_EQ(widget->isHidden(), reduced) << widget->objectName().toStdString();
+    for (QWidget *box : {ui->att1R, ui->att1P, ui->att1H}) {
+        EXPECT_TRUE(box->isEnabled()) << box->objectName().toStdString();
+        EXPECT_FALSE(box->isHidden()) << box->objectName().toStdString();
+    }
+
+    // The same in both modes.
+    EXPECT_TRUE(ui->svpForTxCheckBox->isHidden());
+    EXPECT_TRUE(ui->groupBox_timeDelayes->isHidden());
+    EXPECT_TRUE(ui->informationWidget->isHidden());
+    EXPECT_TRUE(ui->displayModeLine->isChecked());
+    EXPECT_FALSE(ui->displayModePoint->isChecked());
+    EXPECT_EQ(ui->displayTypeXSelect->currentIndex(), 0);
+    EXPECT_EQ(ui->displayTypeYSelect->currentIndex(), 2);
+    for (QCheckBox *check : {ui->verticalRangeCheckBox, ui->horizontalRangeCheckBox})
+        EXPECT_TRUE(check->isChecked()) << check->objectName().toStdString();
+    for (QWidget *box : {ui->verticalRangeTopSpinBox, ui->verticalRangeBottomSpinBox,
+                         ui->horizontalRangeLeftSpinBox, ui->horizontalRangeRightSpinBox})
+        EXPECT_TRUE(box->isHidden()) << box->objectName().toStdString();
+    // Keyboard tracking stays only on the TX 2 and RX 2 boxes.
+    for (QAbstractSpinBox *box : {static_cast<QAbstractSpinBox *>(ui->corridorWidth),
+                                  static_cast<QAbstractSpinBox *>(ui->tx1R),
+                                  static_cast<QAbstractSpinBox *>(ui->rx1H),
+                                  static_cast<QAbstractSpinBox *>(ui->att2H)})
+        EXPECT_FALSE(box->keyboardTracking()) << box->objectName().toStdString();
+    EXPECT_TRUE(ui->tx2R->keyboardTracking());
+    EXPECT_TRUE(ui->rx2H->keyboardTracking());
+}
+
+TEST_P(CrossLineWidgetViewModeTest, InteractiveEditModeOnlyInRealtime)
+{
+    const ViewModeCase &c = GetParam();
+    const bool realtime = c.viewMode == CrossLineWidget::REALTIME;
+    CrossLineWidget window(c.viewMode);
+    Ui::CalibrationWidget *ui = Inspector::ui(window);
+
+    EXPECT_EQ(Inspector::interactiveEditMode(window), realtime);
+    QSettings settings = userSettings();
+    EXPECT_EQ(settings.contains(QStringLiteral("INTERACTIVEEDIT_KEY")), realtime);
+    if (realtime)
+        EXPECT_TRUE(settings.value(QStringLiteral("INTERACTIVEEDIT_KEY")).toBool());
+
+    // disconnect() tells whether a connection was there.
+    for (QDoubleSpinBox *box : {ui->tx1R, ui->tx1P, ui->tx1H, ui->tx2R, ui->tx2P, ui->tx2H,
+                                ui->rx1R, ui->rx1P, ui->rx1H, ui->rx2R, ui->rx2P, ui->rx2H,
+                                ui->att1R, ui->att1P, ui->att1H, ui->att2R, ui->att2P, ui->att2H})
+        EXPECT_EQ(QObject::disconnect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), &window,
+                                      qOverload<>(&CrossLineWidget::recalculate)),
+                  realtime)
+            << box->objectName().toStdString();
+}
+
+const QStringList postprocessingTools = {QStringLiteral("Recalculate"),
+                                         QStringLiteral("Recalculate Preview Area"),
+                                         QStringLiteral("Preview")};
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CrossLineWidgetViewModeTest,
+    ::testing::Values(
+        ViewModeCase{"Postprocessing", CrossLineWidget::POSTPROCESSING,
+                     {QStringLiteral("&File"), QStringLiteral("&Tools")},
+                     {QStringLiteral("&Save Rule..."), QStringLiteral("E&xit")},
+                     postprocessingTools, false},
+        ViewModeCase{"Realtime", CrossLineWidget::REALTIME, {QStringLiteral("&File")},
+                     {QStringLiteral("E&xit")}, {}, true}),
+    [](const ::testing::TestParamInfo<ViewModeCase> &info) { return std::string(info.param.name); });
+
+// A second REALTIME window in the same process gets its boxes connected too.
+TEST_F(CrossLineWidgetTest, EveryRealtimeWindowConnectsItsOffsetBoxes)
+{
+    CrossLineWidget first(CrossLineWidget::REALTIME);
+    CrossLineWidget second(CrossLineWidget::REALTIME);
+    EXPECT_TRUE(QObject::disconnect(Inspector::ui(second)->att1R,
+                                    qOverload<double>(&QDoubleSpinBox::valueChanged), &second,
+                                    qOverload<>(&CrossLineWidget::recalculate)));
+}
+
+TEST_F(CrossLineWidgetTest, EmptyMenuEntriesDoNothingAndExitCloses)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    window.show();
+    const QList<QAction *> bar = window.menuBar()->actions();
+    QAction *saveRule = bar.at(0)->menu()->actions().at(0);
+    QAction *exit = bar.at(0)->menu()->actions().at(1);
+    QAction *preview = bar.at(1)->menu()->actions().at(2);
+
+    const int topLevels = QApplication::topLevelWidgets().size();
+    saveRule->trigger();
+    preview->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), topLevels);
+
+    exit->trigger();
+    EXPECT_FALSE(window.isVisible());
+}
+
+// ---- Title bar and clock ----
+
+TEST_F(CrossLineWidgetTest, ClockIsEmptyThenShowsUtcDateOverTime)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    QLabel *clock = Inspector::clockLabel(window);
+    ASSERT_NE(clock, nullptr);
+
+    auto *titleBar = qobject_cast<QToolBar *>(clock->parentWidget());
+    ASSERT_NE(titleBar, nullptr);
+    EXPECT_EQ(titleBar->windowTitle(), QStringLiteral("Calib Toolbar"));
+    EXPECT_FALSE(titleBar->isFloatable());
+    EXPECT_FALSE(titleBar->isMovable());
+    EXPECT_EQ(window.toolBarArea(titleBar), Qt::TopToolBarArea);
+    EXPECT_EQ(clock->width(), 70);
+    EXPECT_TRUE(clock->wordWrap());
+
+    EXPECT_TRUE(clock->text().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !clock->text().isEmpty(); }, 3000));
+    const QStringList lines = clock->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << clock->text().toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$")).match(lines[0]).hasMatch())
+        << lines[0].toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\dZ$")).match(lines[1]).hasMatch())
+        << lines[1].toStdString();
+    const QDateTime shown = QDateTime::fromString(lines.join(QLatin1Char('T')), Qt::ISODate);
+    EXPECT_LE(qAbs(shown.secsTo(QDateTime::currentDateTimeUtc())), 5);
+}
+
+// ---- Settings ----
+
+struct CorridorWidthCase {
+    const char *name;
+    QVariant stored; // invalid: no key
+    double expected; // < 0: the box's minimum
+};
+
+void PrintTo(const CorridorWidthCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CrossLineWidgetCorridorWidthTest : public CrossLineWidgetTest,
+                                         public ::testing::WithParamInterface<CorridorWidthCase>
+{
+};
+
+// The stored width is shown, and neither announced nor loaded.
+TEST_P(CrossLineWidgetCorridorWidthTest, RestoredFromGuiIni)
+{
+    const CorridorWidthCase &c = GetParam();
+    if (c.stored.isValid()) {
+        QSettings ini(CrossLineWidget::guiIniPath(), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("RUNTIME/CORR_WIDTH"), c.stored);
+        ini.sync();
+    }
+    QFile iniFile(CrossLineWidget::guiIniPath());
+    const QByteArray before = iniFile.open(QIODevice::ReadOnly) ? iniFile.readAll() : QByteArray();
+    iniFile.close();
+
+    LogCapture dataLog(QStringLiteral("CrossLineData"));
+    LogCapture windowLog(QStringLiteral("Rerozadoz"));
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    QCoreApplication::processEvents();
+    QDoubleSpinBox *width = Inspector::ui(window)->corridorWidth;
+    EXPECT_DOUBLE_EQ(width->value(), c.expected < 0 ? width->minimum() : c.expected);
+
+    // A load would ask for the raw files; a width change would rewrite "gui.ini".
+    for (const QString &message : dataLog.messages())
+        EXPECT_FALSE(message.startsWith(QStringLiteral("getRawFiles"))) << message.toStdString();
+    for (const QString &message : windowLog.messages())
+        EXPECT_FALSE(message.contains(QStringLiteral("loadData"))) << message.toStdString();
+    QByteArray after;
+    if (iniFile.open(QIODevice::ReadOnly))
+        after = iniFile.readAll();
+    EXPECT_EQ(after, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, CrossLineWidgetCorridorWidthTest,
+    ::testing::Values(CorridorWidthCase{"Missing", QVariant(), 2.0},
+                      CorridorWidthCase{"SevenAndAHalf", QVariant(7.5), 7.5},
+                      CorridorWidthCase{"NotANumber", QVariant(QStringLiteral("wide")), -1.0}),
+    [](const ::testing::TestParamInfo<CorridorWidthCase> &info) { return std::string(info.param.name); });
+
+struct DisplayTypeCase {
+    const char *name;
+    int viewMode;
+    QVariant storedX; // invalid: no key
+    QVariant storedY;
+    int expectedX;
+    int expectedY;
+    int updateViewDataRuns;
+};
+
+void PrintTo(const DisplayTypeCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CrossLineWidgetDisplayTypeTest : public CrossLineWidgetTest,
+                                       public ::testing::WithParamInterface<DisplayTypeCase>
+{
+};
+
+// Counts currentIndexChanged of the two display-type combo boxes of every
+// window built while it lives: it sees each new child object through an
+// application event filter and attaches itself once the form names it.
+class IndexChangeCounter : public QObject
+{
+public:
+    IndexChangeCounter() { qApp->installEventFilter(this); }
+    ~IndexChangeCounter() override { qApp->removeEventFilter(this); }
+    int changes = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded) {
+            QObject *child = static_cast<QChildEvent *>(event)->child();
+            connect(child, &QObject::objectNameChanged, this, [this, child](const QString &name) {
+                auto *combo = qobject_cast<QComboBox *>(child);
+                if (combo && (name == QLatin1String("displayTypeXSelect")
+                              || name == QLatin1String("displayTypeYSelect")))
+                    connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                            [this] { ++changes; });
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+int indexChangesWhileBuilding(int viewMode)
+{
+    IndexChangeCounter counter;
+    CrossLineWidget window(viewMode);
+    return counter.changes;
+}
+
+TEST_P(CrossLineWidgetDisplayTypeTest, RestoredAtStartAndStoredAtEnd)
+{
+    const DisplayTypeCase &c = GetParam();
+    {
+        QSettings settings = userSettings();
+        if (c.storedX.isValid())
+            settings.setValue(QStringLiteral("DATADISPLAY_X_KEY"), c.storedX);
+        if (c.storedY.isValid())
+            settings.setValue(QStringLiteral("DATADISPLAY_Y_KEY"), c.storedY);
+    }
+
+    int restoreChanges = 0;
+    {
+        auto counter = std::make_unique<IndexChangeCounter>();
+        CrossLineWidget window(c.viewMode);
+        restoreChanges = counter->changes;
+        counter.reset();
+        Ui::CalibrationWidget *ui = Inspector::ui(window);
+        EXPECT_EQ(ui->displayTypeXSelect->currentIndex(), c.expectedX);
+        EXPECT_EQ(ui->displayTypeYSelect->currentIndex(), c.expectedY);
+    }
+    QSettings stored = userSettings();
+    EXPECT_EQ(stored.value(QStringLiteral("DATADISPLAY_X_KEY")).toInt(), c.expectedX);
+    EXPECT_EQ(stored.value(QStringLiteral("DATADISPLAY_Y_KEY")).toInt(), c.expectedY);
+
+    // A change after the constructor's wiring runs updateViewData: the
+    // changes beyond those of a start without stored keys.
+    clearUserSettings();
+    EXPECT_EQ(restoreChanges - indexChangesWhileBuilding(c.viewMode), c.updateViewDataRuns);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, CrossLineWidgetDisplayTypeTest,
+    ::testing::Values(
+        DisplayTypeCase{"None", CrossLineWidget::POSTPROCESSING, QVariant(), QVariant(), 0, 2, 0},
+        DisplayTypeCase{"Defaults", CrossLineWidget::POSTPROCESSING, 0, 2, 0, 2, 0},
+        DisplayTypeCase{"BothChanged", CrossLineWidget::POSTPROCESSING, 1, 5, 1, 5, 2},
+        DisplayTypeCase{"OnlyYChanged", CrossLineWidget::POSTPROCESSING, 0, 13, 0, 13, 1},
+        DisplayTypeCase{"RealtimeStillRestores", CrossLineWidget::REALTIME, 3, 4, 3, 4, 2},
+        DisplayTypeCase{"OutOfRangeKeepsDefaults", CrossLineWidget::POSTPROCESSING, 14, -1, 0, 2, 0}),
+    [](const ::testing::TestParamInfo<DisplayTypeCase> &info) { return std::string(info.param.name); });
+
+TEST_F(CrossLineWidgetTest, DestructorStoresTheChosenDisplayTypes)
+{
+    {
+        CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+        Inspector::ui(window)->displayTypeXSelect->setCurrentIndex(11);
+        Inspector::ui(window)->displayTypeYSelect->setCurrentIndex(12);
+    }
+    QSettings settings = userSettings();
+    EXPECT_EQ(settings.value(QStringLiteral("DATADISPLAY_X_KEY")).toInt(), 11);
+    EXPECT_EQ(settings.value(QStringLiteral("DATADISPLAY_Y_KEY")).toInt(), 12);
+}
+
+TEST_F(CrossLineWidgetTest, UserStyleSheetReplacesTheBuiltInOne)
+{
+    {
+        CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+        EXPECT_EQ(Inspector::styleSheetFile(window).fileName(), QStringLiteral(":/style.css"));
+    }
+    const QString userSheet = CrossLineWidget::programDataFolder() + QStringLiteral("userStyle.css");
+    QFile file(userSheet);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("QLabel#informationLabel { color: #123456; }\n");
+    file.close();
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    EXPECT_EQ(Inspector::styleSheetFile(window).fileName(), userSheet);
+    EXPECT_TRUE(qApp->styleSheet().contains(QStringLiteral("#123456")));
+}
+
+// ---- Event filter ----
+
+// Key events as the platform delivers them: the modifiers before the key,
+// which QKeyEvent::modifiers() toggles for a modifier key itself.
+struct KeyCase {
+    const char *name;
+    QEvent::Type type;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    bool ctrlHeld;
+};
+
+void PrintTo(const KeyCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CrossLineWidgetEventFilterTest : public CrossLineWidgetTest,
+                                       public ::testing::WithParamInterface<KeyCase>
+{
+};
+
+TEST_P(CrossLineWidgetEventFilterTest, CtrlSwitchesTheRubberBandOff)
+{
+    const KeyCase &c = GetParam();
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    QChartView view;
+    view.installEventFilter(&window);
+
+    // Start from the opposite state.
+    QKeyEvent opposite(QEvent::KeyPress, Qt::Key_A, c.ctrlHeld ? Qt::NoModifier : Qt::ControlModifier);
+    EXPECT_FALSE(window.eventFilter(&view, &opposite));
+    ASSERT_EQ(Inspector::ctrlHeld(window), !c.ctrlHeld);
+    ASSERT_EQ(view.rubberBand(), c.ctrlHeld ? QChartView::RectangleRubberBand : QChartView::NoRubberBand);
+
+    QKeyEvent event(c.type, c.key, c.modifiers);
+    EXPECT_FALSE(window.eventFilter(&view, &event));
+    EXPECT_EQ(Inspector::ctrlHeld(window), c.ctrlHeld);
+    EXPECT_EQ(view.rubberBand(), c.ctrlHeld ? QChartView::NoRubberBand : QChartView::RectangleRubberBand);
+
+    // Through the installed filter: the same state, and the view gets the event.
+    window.eventFilter(&view, &opposite);
+    QKeyEvent delivered(c.type, c.key, c.modifiers);
+    QApplication::sendEvent(&view, &delivered);
+    EXPECT_EQ(Inspector::ctrlHeld(window), c.ctrlHeld);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, CrossLineWidgetEventFilterTest,
+    ::testing::Values(
+        KeyCase{"CtrlPressed", QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier, true},
+        KeyCase{"KeyWithCtrlHeld", QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, true},
+        KeyCase{"ShiftPressedWithCtrlHeld", QEvent::KeyPress, Qt::Key_Shift, Qt::ControlModifier, true},
+        KeyCase{"KeyReleasedWithCtrlHeld", QEvent::KeyRelease, Qt::Key_A,
+                Qt::ControlModifier | Qt::AltModifier, true},
+        KeyCase{"CtrlReleased", QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier, false},
+        KeyCase{"PlainKey", QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, false},
+        KeyCase{"ShiftReleased", QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier, false}),
+    [](const ::testing::TestParamInfo<KeyCase> &info) { return std::string(info.param.name); });
+
+TEST_F(CrossLineWidgetTest, EventFilterIgnoresOtherEvents)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    QChartView view;
+    QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    window.eventFilter(&view, &ctrl);
+
+    QEvent focus(QEvent::FocusOut);
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(1, 1), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    for (QEvent *event : {&focus, static_cast<QEvent *>(&click)})
+        EXPECT_FALSE(window.eventFilter(&view, event));
+    EXPECT_TRUE(Inspector::ctrlHeld(window));
+    EXPECT_EQ(view.rubberBand(), QChartView::NoRubberBand);
+
+    // Before a chart exists a key event on another object only tracks Ctrl.
+    QKeyEvent plain(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier);
+    EXPECT_FALSE(window.eventFilter(&window, &plain));
+    EXPECT_FALSE(Inspector::ctrlHeld(window));
+}
+
+// ---- Server start and close handling ----
+
+TEST_F(CrossLineWidgetTest, ServerStartsOnTheFirstTurnOfTheEventLoop)
+{
+    DebugCapture dbg;
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    auto *server = window.findChild<HVXQAWebSocketServer *>();
+    ASSERT_NE(server, nullptr);
+    server->setPort(freePort());
+    EXPECT_EQ(dbg.count(QStringLiteral("HVXQAWebSocketServer::start()")), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dbg.lines().filter(QStringLiteral("HVXQAWebSocketServer::start()")),
+              QStringList{QStringLiteral("HVXQAWebSocketServer::start() listens")});
+}
+
+struct CloseCase {
+    const char *name;
+    bool caller;
+    bool destroyRightAfter; // as main does once the event loop has returned
+};
+
+void PrintTo(const CloseCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CrossLineWidgetCloseTest : public CrossLineWidgetTest,
+                                 public ::testing::WithParamInterface<CloseCase>
+{
+};
+
+// Closing the shown window ends the event loop and tells the caller once.
+TEST_P(CrossLineWidgetCloseTest, ClosingEndsTheLoopAndTellsTheCaller)
+{
+    const CloseCase &c = GetParam();
+    qRegisterMetaType<QWebSocket *>();
+    auto window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+    auto *server = window->findChild<HVXQAWebSocketServer *>();
+    ASSERT_NE(server, nullptr);
+    const quint16 port = freePort();
+    ASSERT_NE(port, 0);
+    server->setPort(port);
+    QSignalSpy handOvers(server, &HVXQAWebSocketServer::newClientConnection);
+    QCoreApplication::processEvents();
+
+    QWebSocket client;
+    QStringList received;
+    QObject::connect(&client, &QWebSocket::textMessageReceived,
+                     [&](const QString &text) { received << text; });
+    if (c.caller) {
+        client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handOvers.count() == 1; }, 5000));
+        QWebSocket *&current = Inspector::clientSocket(*window);
+        if (!current)
+            current = handOvers.at(0).at(0).value<QWebSocket *>();
+    }
+
+    window->show();
+    bool timedOut = false;
+    QTimer::singleShot(0, window.get(), &QWidget::close);
+    QTimer::singleShot(5000, qApp, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    QApplication::exec();
+    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(window->isVisible());
+    if (c.destroyRightAfter)
+        window.reset();
+
+    if (c.caller)
+        EXPECT_TRUE(QTest::qWaitFor([&] { return received.contains(closedMessage); }, 5000));
+    QTest::qWait(200);
+    EXPECT_EQ(received.count(closedMessage), c.caller ? 1 : 0) << received.join('|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Callers, CrossLineWidgetCloseTest,
+    ::testing::Values(CloseCase{"WithCaller", true, false},
+                      CloseCase{"WithCallerWindowDestroyed", true, true},
+                      CloseCase{"WithoutCaller", false, true}),
+    [](const ::testing::TestParamInfo<CloseCase> &info) { return std::string(info.param.name); });
+
+TEST_F(CrossLineWidgetTest, ClosingHidesTheProgressWindows)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    CHVXQA_Tasks_Progress *progress = Inspector::tasksProgress(window);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->parent(), &window);
+    progress->showProgress();
+    progress->showMessages();
+    window.show();
+    window.close();
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        EXPECT_FALSE(widget->isVisible()) << widget->metaObject()->className();
+}
+
+// ---- Screenshot ----
+
+TEST_F(CrossLineWidgetTest, ScreenshotShowsTheFormLayout)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    window.resize(1280, 800);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(1100); // one clock tick
+    const QImage shot = window.grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(), QSize(1280, 800) * window.devicePixelRatioF());
+
+    // The left pane (legend, controls) stands left of the chart pane.
+    Ui::CalibrationWidget *ui = Inspector::ui(window);
+    const QRect legend(ui->listWidget->mapTo(&window, QPoint()), ui->listWidget->size());
+    const QRect graph(ui->graphicWidget->mapTo(&window, QPoint()), ui->graphicWidget->size());
+    EXPECT_TRUE(ui->listWidget->isVisible());
+    EXPECT_TRUE(ui->graphicWidget->isVisible());
+    EXPECT_LT(legend.right(), graph.left());
+
+    QString folder = qEnvironmentVariable("RIDUR_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        folder = qEnvironmentVariable("RIDUR_TEST_SANDBOX", QDir::tempPath());
+    EXPECT_TRUE(shot.save(QDir(folder).filePath(QStringLiteral("crosslinewidget.png"))));
+}
+
+// ---- Data thread ----
+
+class ThreadedCrossLineWidgetTest : public CrossLineWidgetTest
+{
+};
+
+TEST_F(ThreadedCrossLineWidgetTest, DataObjectRunsInItsOwnThread)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    CrossLineData *data = Inspector::crossLineData(window);
+    QThread *thread = Inspector::dataThread(window);
+    ASSERT_NE(data, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(data->parent(), nullptr);
+    EXPECT_EQ(thread->parent(), &window);
+    EXPECT_EQ(data->thread(), thread);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return thread->isRunning(); }, 2000));
+    EXPECT_NE(thread, QThread::currentThread());
+}
+
+// The destructor waits for a job that runs in the data thread.
+TEST_F(ThreadedCrossLineWidgetTest, DestructorWaitsForTheRunningJob)
+{
+    auto window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+    CrossLineData *data = Inspector::crossLineData(*window);
+    QSemaphore started;
+    std::atomic<bool> finished{false};
+    QMetaObject::invokeMethod(
+        data,
+        [&] {
+            started.release();
+            QThread::msleep(300);
+            finished = true;
+        },
+        Qt::QueuedConnection);
+    ASSERT_TRUE(started.tryAcquire(1, 5000));
+    window.reset();
+    EXPECT_TRUE(finished);
+    // The data object outlives the window.
+    EXPECT_TRUE(data->rawFiles().isEmpty());
+}
+
+// The five cross-thread connections exist, and each request runs in the
+// data thread. The data object's own slots are taken off first, so that the
+// probes run alone.
+TEST_F(ThreadedCrossLineWidgetTest, RequestsAreDeliveredInTheDataThread)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    CrossLineData *data = Inspector::crossLineData(window);
+    EXPECT_TRUE(QObject::disconnect(data, &CrossLineData::regionDataReady, &window,
+                                    &CrossLineWidget::regionDataReady));
+    EXPECT_TRUE(QObject::disconnect(data, &CrossLineData::sigRecalcDone, &window,
+                                    &CrossLineWidget::recalcDone));
+
+    using Signal = void (CrossLineWidget::*)();
+    using Slot = void (CrossLineData::*)();
+    const std::pair<Signal, Slot> requests[] = {
+        {&CrossLineWidget::requestRegionData, &CrossLineData::generateRegionData},
+        {&CrossLineWidget::reqRecalculatedDepths, &CrossLineData::recalculatedDepths},
+        {&CrossLineWidget::reqRecalculatedPreviewDepths, &CrossLineData::recalculatedPreviewDepths},
+    };
+    for (const auto &request : requests) {
+        EXPECT_TRUE(QObject::disconnect(&window, request.first, data, request.second));
+        std::atomic<Qt::HANDLE> handledIn{nullptr};
+        QObject::connect(&window, request.first, data,
+                         [&] { handledIn = QThread::currentThreadId(); });
+        emit(window.*request.first)();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return handledIn.load() != nullptr; }, 5000));
+        EXPECT_NE(handledIn.load(), QThread::currentThreadId());
+        QObject::disconnect(&window, request.first, data, nullptr);
+    }
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+// The request queue alone: what runs at once, what waits, in which order,
+// and what is merged.
+#include "datarequestqueue.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataRequestQueueTest : public ::testing::Test
+{
+protected:
+    // A request that notes its name when carried out.
+    std::function<void()> note(const QString &name)
+    {
+        return [this, name] { log << name; };
+    }
+    // A request that notes its name and starts a job.
+    std::function<void()> job(const QString &name)
+    {
+        return [this, name] {
+            log << name;
+            queue.jobStarted();
+        };
+    }
+
+    DataRequestQueue queue;
+    QStringList log;
+};
+
+TEST_F(DataRequestQueueTest, RunsAtOnceWhileIdleAndHoldsBackWhileAJobRuns)
+{
+    queue.run(note("a"));
+    EXPECT_EQ(log, QStringList{"a"});
+
+    queue.jobStarted();
+    queue.run(note("b"));
+    queue.run(note("c"));
+    EXPECT_EQ(log, QStringList{"a"});
+    EXPECT_TRUE(queue.busy());
+    EXPECT_EQ(queue.waiting(), 2);
+
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"a", "b", "c"}));
+    EXPECT_FALSE(queue.busy());
+    EXPECT_EQ(queue.waiting(), 0);
+}
+
+TEST_F(DataRequestQueueTest, ARequestThatStartsAJobStopsTheRestUntilItsAnswer)
+{
+    queue.jobStarted();
+    queue.run(job("load"));
+    queue.run(note("after"));
+    queue.jobFinished();
+    EXPECT_EQ(log, QStringList{"load"});
+    EXPECT_TRUE(queue.busy());
+
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"load", "after"}));
+}
+
+TEST_F(DataRequestQueueTest, RequestsMadeByARequestGoBeforeTheWaitingOnes)
+{
+    // As a reset: starts a recalculation, then asks for the rest of its road.
+    queue.jobStarted();
+    queue.run([this] {
+        log << "reset";
+        queue.run(job("recalc"));
+        queue.run(note("reset-rest"));
+        queue.run(note("reset-end"));
+    });
+    queue.run(note("caller"));
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"reset", "recalc"}));
+
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"reset", "recalc", "reset-rest", "reset-end", "caller"}));
+}
+
+TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
+{
+    queue.jobStarted();
+    queue.run(note("caller"));
+    queue.jobFinished(job("pending-recalc"));
+    EXPECT_EQ(log, QStringList{"pending-recalc"});
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"pending-recalc", "caller"}));
+}
+
+TEST_F(DataRequestQueueTest, AdjacentRequestsOfOneKindAreMergedOthersAreNot)
+{
+    using K = DataRequestQueue;
+    queue.jobStarted();
+    queue.run(note("recalc1"), K::Recalculation);
+    queue.run(note("recalc2"), K::Recalculation);   // merged
+    queue.run(note("preview"), K::PreviewRecalculation);
+    queue.run(note("recalc3"), K::Recalculation);
+    queue.run(note("load1"), K::Load);
+    queue.run(note("load2"), K::Load);               // merged
+    queue.run(note("other1"));
+    queue.run(note("other2"));                        // never merged
+    EXPECT_EQ(queue.waiting(), 6);
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"recalc1", "preview", "recalc3", "load1", "other1", "other2"}));
+}
+
+} // namespace
