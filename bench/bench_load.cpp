@@ -1,15 +1,13 @@
 // Load of a generated survey (a few hundred megabytes, from the page cache)
 // through the data object, beside the plain sequential read of the same files
 // with a buffer of the same size as the depth reader's.
+#include "bench_support.h"
 #include "cprojection.h"
 #include "crosslinedata.h"
 #include "surveygenerator.h"
 
 #include <benchmark/benchmark.h>
-#include <log4cplus/logger.h>
-#include <log4cplus/nullappender.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace {
@@ -181,58 +178,23 @@ BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3
 BENCHMARK(BM_PlainDatagramRead)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
-// Prints the usual table, then the ratio of the load to the plain read.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const std::string name = run.benchmark_name();
-            for (const char *known : {"BM_PlainRead", "BM_PlainDatagramRead", "BM_Load"}) {
-                if (name.rfind(known, 0) == 0 && name.find('/') == std::strlen(known))
-                    seconds[known] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto plain = seconds.find("BM_PlainRead");
-        const auto load = seconds.find("BM_Load");
-        if (plain != seconds.end() && load != seconds.end() && plain->second > 0) {
-            const double mb = double(survey().bytes) / 1e6;
-            std::printf("plain read %.0f MB/s, load %.0f MB/s, load / plain read = %.2f (target <= 1.3)\n",
-                        mb / (plain->second / 1e3), mb / (load->second / 1e3), load->second / plain->second);
-            const auto framed = seconds.find("BM_PlainDatagramRead");
-            if (framed != seconds.end())
-                std::printf("datagram-framed plain read %.0f MB/s, load / framed read = %.2f\n",
-                            mb / (framed->second / 1e3), load->second / framed->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> seconds; // per iteration, in the benchmark's unit
-};
-
 } // namespace
 
+// Prints the usual table, then the throughputs and the ratio of the load to
+// the plain read.
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    log4cplus::initialize();
-    log4cplus::Logger::getRoot().addAppender(log4cplus::SharedAppenderPtr(new log4cplus::NullAppender));
-    const QByteArray programData = QByteArray(RIDUR_BENCH_DATA_DIR) + "/ProgramData";
-    QDir().mkpath(QString::fromUtf8(programData));
-    setenv("ProgramData", programData.constData(), 1);
-
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, RIDUR_BENCH_DATA_DIR, [](const bench::Times &times) {
+        const double plain = bench::timeOf(times, "BM_PlainRead");
+        const double framed = bench::timeOf(times, "BM_PlainDatagramRead");
+        const double load = bench::timeOf(times, "BM_Load");
+        if (plain <= 0 || load <= 0)
+            return;
+        const double mb = double(survey().bytes) / 1e6;
+        std::printf("plain read %.0f MB/s, load %.0f MB/s, load / plain read = %.2f (target <= 1.3)\n",
+                    mb / (plain / 1e3), mb / (load / 1e3), load / plain);
+        if (framed > 0)
+            std::printf("datagram-framed plain read %.0f MB/s, load / framed read = %.2f\n",
+                        mb / (framed / 1e3), load / framed);
+    });
 }

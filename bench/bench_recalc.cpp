@@ -2,23 +2,20 @@
 // forward projection of the same number of points (the floor: every sounding
 // is projected again), and the per-line chart data built from the same
 // soundings.
+#include "bench_support.h"
 #include "cprojection.h"
 #include "crosslinedata.h"
 #include "displaydata.h"
 #include "surveygenerator.h"
 
 #include <benchmark/benchmark.h>
-#include <log4cplus/logger.h>
-#include <log4cplus/nullappender.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace {
@@ -144,58 +141,21 @@ BENCHMARK(BM_ProjectionForward)->Unit(benchmark::kMillisecond)->UseRealTime()->M
 BENCHMARK(BM_Recalculation)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_SetOriginalData)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// Prints the usual table, then the ratio of the recalculation to the bare
-// projections.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const std::string name = run.benchmark_name();
-            for (const char *known : {"BM_ProjectionForward", "BM_Recalculation", "BM_SetOriginalData"}) {
-                if (name.rfind(known, 0) == 0 && name.find('/') == std::strlen(known))
-                    milliseconds[known] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto bare = milliseconds.find("BM_ProjectionForward");
-        const auto recalc = milliseconds.find("BM_Recalculation");
-        if (bare != milliseconds.end() && recalc != milliseconds.end() && bare->second > 0)
-            std::printf("%lld soundings: projections %.1f ms, recalculation %.1f ms, "
-                        "recalculation / projections = %.2f (target <= 1.5)\n",
-                        static_cast<long long>(loaded().kept), bare->second, recalc->second,
-                        recalc->second / bare->second);
-        const auto display = milliseconds.find("BM_SetOriginalData");
-        if (display != milliseconds.end())
-            std::printf("setOriginalData %.1f ms\n", display->second);
-    }
-
-private:
-    std::map<std::string, double> milliseconds; // per iteration
-};
-
 } // namespace
 
+// Prints the usual table, then the ratio of the recalculation to the bare
+// projections.
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    log4cplus::initialize();
-    log4cplus::Logger::getRoot().addAppender(log4cplus::SharedAppenderPtr(new log4cplus::NullAppender));
-    const QByteArray programData = QByteArray(RIDUR_BENCH_DATA_DIR) + "/ProgramData";
-    QDir().mkpath(QString::fromUtf8(programData));
-    setenv("ProgramData", programData.constData(), 1);
-
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, RIDUR_BENCH_DATA_DIR, [](const bench::Times &times) {
+        const double bare = bench::timeOf(times, "BM_ProjectionForward");
+        const double recalc = bench::timeOf(times, "BM_Recalculation");
+        if (bare > 0 && recalc > 0)
+            std::printf("%lld soundings: projections %.1f ms, recalculation %.1f ms, "
+                        "recalculation / projections = %.2f (target <= 1.5)\n",
+                        static_cast<long long>(loaded().kept), bare, recalc, recalc / bare);
+        const double display = bench::timeOf(times, "BM_SetOriginalData");
+        if (display > 0)
+            std::printf("setOriginalData %.1f ms\n", display);
+    });
 }

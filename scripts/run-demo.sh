@@ -36,7 +36,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   # No display: Xvfb, with the end-to-end tests' probe to take the screenshot.
   cmake --build "$BUILD" --target e2e_probe >/dev/null
   export LD_PRELOAD="$BUILD/tests/e2e/libe2e_probe.so" RIDUR_E2E_PROBE_FILE="$DEMO/probe.port"
-  xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb "${PROGRAM[@]}" 2>"$DEMO/stderr.txt" &
+  xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb "${PROGRAM[@]}" 2>"$DEMO/stderr.txt" &
 else
   unset QT_QPA_PLATFORM
   "${PROGRAM[@]}" 2>"$DEMO/stderr.txt" &

@@ -58,6 +58,9 @@ public:
     void loadCorridorData();
     void getCorridorVLDepths(const QString &path);
     double lineStartValue(const QString &path) const;
+    // Sets distanceX and distanceY (metres) from the record's projected position:
+    // its distances to the corridor's start edge P0-P1 and side edge P0-P3.
+    void setCorridorDistances(SoundingData &record) const;
 
     // Recalculation.
     void setAttitudeCorrections(float roll, float pitch, float heading, qint32 motionDelay);

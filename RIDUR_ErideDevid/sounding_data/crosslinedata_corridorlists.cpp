@@ -30,12 +30,6 @@ void CrossLineData::getCorridorVLDepths(const QString &path)
     QList<SoundingData> &corridor = corridorSoundings[path];
     corridor.clear();
 
-    const double p0x = corridorCorners[0];
-    const double p0y = corridorCorners[1];
-    const double p1x = corridorCorners[2];
-    const double p1y = corridorCorners[3];
-    const double p3x = corridorCorners[4];
-    const double p3y = corridorCorners[5];
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("getCorridorDepths ")
                                 << corridorCorners[0] << LOG4CPLUS_TEXT(" ") << corridorCorners[1]
                                 << LOG4CPLUS_TEXT(" ") << corridorCorners[4]
@@ -45,10 +39,19 @@ void CrossLineData::getCorridorVLDepths(const QString &path)
     corridor.reserve(region.size());
     for (const SoundingData &source : region) {
         SoundingData record = source;
-        record.distanceX = float(distancePointToLine(p0x, p0y, p1x, p1y, record.easting, record.northing) / 100.0);
-        record.distanceY = float(distancePointToLine(p0x, p0y, p3x, p3y, record.easting, record.northing) / 100.0);
+        setCorridorDistances(record);
         corridor.append(record);
     }
+}
+
+void CrossLineData::setCorridorDistances(SoundingData &record) const
+{
+    const double p0x = corridorCorners[0];
+    const double p0y = corridorCorners[1];
+    record.distanceX = float(distancePointToLine(p0x, p0y, corridorCorners[2], corridorCorners[3],
+                                                 record.easting, record.northing) / 100.0);
+    record.distanceY = float(distancePointToLine(p0x, p0y, corridorCorners[4], corridorCorners[5],
+                                                 record.easting, record.northing) / 100.0);
 }
 
 double CrossLineData::lineStartValue(const QString &path) const

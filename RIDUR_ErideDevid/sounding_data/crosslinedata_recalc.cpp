@@ -28,6 +28,73 @@ constexpr double kMinimumDelta = 0.01;
 // Roll or pitch below this (radians) is not applied.
 constexpr double kMinimumAngle = 1e-4;
 
+// The offset factors of the last ping: the soundings of a ping share its
+// latitude and heading, so the factors are formed once per ping.
+class PingOffsetFactors
+{
+public:
+    const LatLonOffsetFactors &at(double latitude, float heading)
+    {
+        if (!valid || latitude != lastLatitude || heading != lastHeading) {
+            factors = LatLonOffsetFactors(latitude, double(heading), kWgs84SemiMajor, kWgs84InverseFlattening);
+            lastLatitude = latitude;
+            lastHeading = heading;
+            valid = true;
+        }
+        return factors;
+    }
+
+private:
+    LatLonOffsetFactors factors;
+    double lastLatitude = 0.0;
+    float lastHeading = 0.0f;
+    bool valid = false;
+};
+
+// Rotates one sounding, places it again from its ping position and projects
+// it again. ping keeps the offset factors between the soundings of a pass.
+void recalculateRecord(SoundingData &record, double roll, double pitch, double heading,
+                       PingOffsetFactors &ping, CProjection *projection)
+{
+    float headingRadians = float(double(record.heading) + heading);
+    headingRadians = float(double(headingRadians) * kDegToRad);
+
+    if (std::fabs(roll) < kMinimumDelta && std::fabs(pitch) < kMinimumDelta && std::fabs(heading) < kMinimumDelta)
+        return;
+
+    const double r = roll * kDegToRad;
+    // The pitch delta enters with its sign inverted.
+    const double e = pitch * -1.0 * kDegToRad;
+
+    if (std::fabs(r) > kMinimumAngle) {
+        const float z = record.depth;
+        const float y = record.across;
+        // A sounding at the transducer itself has no direction to turn
+        // (0 / 0 would make it NaN); it stays where it is.
+        if (z != 0.0f || y != 0.0f) {
+            const float a = atanf(y / z);
+            const float slantRange = sqrtf(z * z + y * y);
+            record.depth = z + float(std::sin(double(a)) * double(slantRange) * r);
+            record.across = y + float(std::cos(double(a)) * double(-slantRange) * r);
+        }
+    }
+
+    if (std::fabs(e) > kMinimumAngle) {
+        record.depth = float((1.0 - e * e) * double(record.depth));
+        record.along = float(e) * record.depth + record.along;
+    }
+
+    const qint32 acrossCm = truncateToInt32(double(record.across * 100.0f));
+    const qint32 alongCm = truncateToInt32(double(record.along * 100.0f));
+    double latitude = 0.0;
+    double longitude = 0.0;
+    ping.at(record.latitude, headingRadians)
+        .apply(record.latitude, record.longitude, acrossCm, alongCm, &latitude, &longitude);
+
+    if (projection)
+        projection->geographicToProjected(latitude, longitude, &record.northing, &record.easting);
+}
+
 } // namespace
 
 void CrossLineData::setAttitudeCorrections(float roll, float pitch, float heading, qint32 motionDelay)
@@ -73,67 +140,34 @@ void CrossLineData::recalculateFileDepths(const QString &path, bool preview)
     // The preview pass computes the same lists; only its answer differs.
     Q_UNUSED(preview)
 
-    QList<SoundingData> &corridor = corridorSoundings[path];
-    corridor.clear();
-
-    const double p0x = corridorCorners[0];
-    const double p0y = corridorCorners[1];
-    const double p1x = corridorCorners[2];
-    const double p1y = corridorCorners[3];
-    const double p3x = corridorCorners[4];
-    const double p3y = corridorCorners[5];
     const double roll = rollCorrection;
     const double pitch = pitchCorrection;
     const double heading = headingCorrection;
 
     const QList<SoundingData> &region = regionSoundings[path];
-    corridor.reserve(region.size());
+    // The list holds each record in a node of its own. When it already has one
+    // per sounding (after a load or an earlier pass) the nodes are overwritten,
+    // which saves releasing and allocating them again.
+    QList<SoundingData> &corridor = corridorSoundings[path];
+    if (corridor.size() != region.size()) {
+        corridor.clear();
+        corridor.reserve(region.size());
+        for (int i = 0; i < region.size(); ++i)
+            corridor.append(SoundingData());
+    }
+
+    PingOffsetFactors ping;
+    auto record = corridor.begin();
     for (const SoundingData &source : region) {
-        SoundingData record = source;
-        recalculateSounding(record, roll, pitch, heading);
-        record.distanceX = float(distancePointToLine(p0x, p0y, p1x, p1y, record.easting, record.northing) / 100.0);
-        record.distanceY = float(distancePointToLine(p0x, p0y, p3x, p3y, record.easting, record.northing) / 100.0);
-        corridor.append(record);
+        *record = source;
+        recalculateRecord(*record, roll, pitch, heading, ping, projection);
+        setCorridorDistances(*record);
+        ++record;
     }
 }
 
 void CrossLineData::recalculateSounding(SoundingData &record, double roll, double pitch, double heading)
 {
-    float headingRadians = float(double(record.heading) + heading);
-    headingRadians = float(double(headingRadians) * kDegToRad);
-
-    if (std::fabs(roll) < kMinimumDelta && std::fabs(pitch) < kMinimumDelta && std::fabs(heading) < kMinimumDelta)
-        return;
-
-    const double r = roll * kDegToRad;
-    // The pitch delta enters with its sign inverted.
-    const double e = pitch * -1.0 * kDegToRad;
-
-    if (std::fabs(r) > kMinimumAngle) {
-        const float z = record.depth;
-        const float y = record.across;
-        // A sounding at the transducer itself has no direction to turn
-        // (0 / 0 would make it NaN); it stays where it is.
-        if (z != 0.0f || y != 0.0f) {
-            const float a = atanf(y / z);
-            const float slantRange = sqrtf(z * z + y * y);
-            record.depth = z + float(std::sin(double(a)) * double(slantRange) * r);
-            record.across = y + float(std::cos(double(a)) * double(-slantRange) * r);
-        }
-    }
-
-    if (std::fabs(e) > kMinimumAngle) {
-        record.depth = float((1.0 - e * e) * double(record.depth));
-        record.along = float(e) * record.depth + record.along;
-    }
-
-    const qint32 acrossCm = truncateToInt32(double(record.across * 100.0f));
-    const qint32 alongCm = truncateToInt32(double(record.along * 100.0f));
-    double latitude = 0.0;
-    double longitude = 0.0;
-    offsetLatLon(record.latitude, record.longitude, double(headingRadians), kWgs84SemiMajor,
-                 kWgs84InverseFlattening, acrossCm, alongCm, &latitude, &longitude);
-
-    if (projection)
-        projection->geographicToProjected(latitude, longitude, &record.northing, &record.easting);
+    PingOffsetFactors ping;
+    recalculateRecord(record, roll, pitch, heading, ping, projection);
 }

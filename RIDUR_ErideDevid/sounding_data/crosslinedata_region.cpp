@@ -70,6 +70,8 @@ void CrossLineData::getRegionVLData(const QString &path, QFile &file)
         polygon->values[2 * i] = longitude * kLongitudeScale;
         polygon->values[2 * i + 1] = latitude * kLatitudeScale;
     }
+    // Soundings outside the polygon's box are rejected before the full test.
+    const PolygonBounds bounds = polygonBounds(*polygon);
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("Not using projections"));
 
     QList<SoundingData> &kept = regionSoundings[path];
@@ -83,27 +85,27 @@ void CrossLineData::getRegionVLData(const QString &path, QFile &file)
 
     qint64 examined = 0;
     qint64 keptCount = 0;
-    nexra::readDatagrams(file, buffer, depthBufferSize, "#MRZ", "message too big1 ",
-                         [&](quint32 length) {
-        const quint8 *rxInfo = CNexraUtils::instance()->mrzRxInfo(buffer);
-        const quint8 *soundings = CNexraUtils::instance()->mrzSoundings(buffer);
+    nexra::readDatagramsInChunks(file, buffer, depthBufferSize, "#MRZ", "message too big1 ",
+                                 [&](const quint8 *datagram, quint32 length) {
+        const quint8 *rxInfo = CNexraUtils::instance()->mrzRxInfo(datagram);
+        const quint8 *soundings = CNexraUtils::instance()->mrzSoundings(datagram);
         if (!rxInfo || !soundings || length < kFixedFieldsEnd)
             return nexra::Next::Continue;
-        const quint8 *end = buffer + length;
+        const quint8 *end = datagram + length;
         if (end - rxInfo < qint64(kRxInfoFieldsEnd))
             return nexra::Next::Continue;
 
-        rxHeadCount = buffer[kRxCountOffset];
+        rxHeadCount = datagram[kRxCountOffset];
 
-        const quint32 seconds = nexra::readU32(buffer + kTimeSecOffset);
-        const quint32 nanoseconds = nexra::readU32(buffer + kTimeNanosecOffset);
+        const quint32 seconds = nexra::readU32(datagram + kTimeSecOffset);
+        const quint32 nanoseconds = nexra::readU32(datagram + kTimeNanosecOffset);
         const qint64 timeMs = qint64(seconds) * 1000 + qint64(nanoseconds / 1000000u);
-        const qint32 rxIndex = buffer[kRxIndexOffset];
-        const float heading = nexra::readF32(buffer + kHeadingOffset);
-        const float referenceLevel = nexra::readF32(buffer + kReferenceLevelOffset);
-        const double pingLatitude = nexra::readF64(buffer + kLatitudeOffset);
-        const double pingLongitude = nexra::readF64(buffer + kLongitudeOffset);
-        const float ellipsoidHeight = nexra::readF32(buffer + kEllipsoidHeightOffset);
+        const qint32 rxIndex = datagram[kRxIndexOffset];
+        const float heading = nexra::readF32(datagram + kHeadingOffset);
+        const float referenceLevel = nexra::readF32(datagram + kReferenceLevelOffset);
+        const double pingLatitude = nexra::readF64(datagram + kLatitudeOffset);
+        const double pingLongitude = nexra::readF64(datagram + kLongitudeOffset);
+        const float ellipsoidHeight = nexra::readF32(datagram + kEllipsoidHeightOffset);
 
         const quint32 declared = nexra::readU16(rxInfo + kSoundingCountOffset);
         const quint64 fitting = quint64(end - soundings) / kSoundingSize;
@@ -116,7 +118,7 @@ void CrossLineData::getRegionVLData(const QString &path, QFile &file)
             const double longitude = pingLongitude + double(nexra::readF32(sounding + kDeltaLongitudeOffset));
             const double testX = truncateToInt32(longitude * kLongitudeScale);
             const double testY = truncateToInt32(latitude * kLatitudeScale);
-            if (!pointInPolygon(*polygon, testX, testY, *scratch))
+            if (!bounds.contains(testX, testY) || !pointInPolygon(*polygon, testX, testY, *scratch))
                 continue;
 
             const float z = nexra::readF32(sounding + kZOffset);

@@ -142,6 +142,24 @@ double distancePointToLine(double x1, double y1, double x2, double y2, double px
     return ax * std::sqrt(q * q + 1.0);
 }
 
+PolygonBounds polygonBounds(const PointArray &polygon)
+{
+    const qint32 n = polygon.count;
+    if (n <= 0 || !polygon.values) {
+        const double inf = std::numeric_limits<double>::infinity();
+        return {inf, -inf, inf, -inf};
+    }
+    const double *p = polygon.values.get();
+    PolygonBounds box{p[0], p[0], p[1], p[1]};
+    for (qint32 i = 0; i < n; ++i) {
+        box.minX = std::min(box.minX, p[2 * i]);
+        box.maxX = std::max(box.maxX, p[2 * i]);
+        box.minY = std::min(box.minY, p[2 * i + 1]);
+        box.maxY = std::max(box.maxY, p[2 * i + 1]);
+    }
+    return box;
+}
+
 int pointInPolygon(const PointArray &polygon, double x, double y, SegmentArray &scratch)
 {
     const qint32 n = polygon.count;
@@ -149,29 +167,16 @@ int pointInPolygon(const PointArray &polygon, double x, double y, SegmentArray &
         return 0;
     const double *p = polygon.values.get();
 
-    double minY = p[1], maxY = p[1];
+    const PolygonBounds box = polygonBounds(polygon);
+    if (!box.contains(x, y))
+        return 0;
+
     bool vertexOnRayY = false;
-    for (qint32 i = 0; i < n; ++i) {
-        const double vy = p[2 * i + 1];
-        minY = std::min(minY, vy);
-        maxY = std::max(maxY, vy);
-        if (vy == y)
-            vertexOnRayY = true;
-    }
-    if (y < minY || y > maxY)
-        return 0;
-
-    double minX = p[0], maxX = p[0];
-    for (qint32 i = 0; i < n; ++i) {
-        minX = std::min(minX, p[2 * i]);
-        maxX = std::max(maxX, p[2 * i]);
-    }
-    if (x < minX || x > maxX)
-        return 0;
-
     for (qint32 i = 0; i < n; ++i) {
         if (p[2 * i] == x && p[2 * i + 1] == y)
             return 1;
+        if (p[2 * i + 1] == y)
+            vertexOnRayY = true;
     }
 
     // The ray is segment B; a vertex on the ray's line makes it slanted.
@@ -179,8 +184,8 @@ int pointInPolygon(const PointArray &polygon, double x, double y, SegmentArray &
     scratch.count = 2;
     s[4] = x;
     s[5] = y;
-    s[6] = maxX + 1.0;
-    s[7] = vertexOnRayY ? maxY + 1.0 : y;
+    s[6] = box.maxX + 1.0;
+    s[7] = vertexOnRayY ? box.maxY + 1.0 : y;
 
     int crossings = 0;
     auto countEdge = [&](qint32 from, qint32 to) {
@@ -221,13 +226,17 @@ int offsetLatLon(double latitude, double longitude, double heading, double a,
     return 0;
 }
 
-qint32 truncateToInt32(double value)
+LatLonOffsetFactors::LatLonOffsetFactors(double latitude, double heading, double a,
+                                         double inverseFlattening)
 {
-    if (std::isnan(value))
-        return 0;
-    if (value >= double(std::numeric_limits<qint32>::max()))
-        return std::numeric_limits<qint32>::max();
-    if (value <= double(std::numeric_limits<qint32>::min()))
-        return std::numeric_limits<qint32>::min();
-    return qint32(value);
+    const double f = 1.0 / inverseFlattening;
+    const double e2 = (2.0 - f) * f;
+    const double phi = latitude * kDegToRad;
+    const double sinPhi = std::sin(phi);
+    const double w = 1.0 - e2 * sinPhi * sinPhi;
+    const double k = kRadToDeg * 0.01;
+    cosHeading = std::cos(heading);
+    sinHeading = std::sin(heading);
+    latitudeScale = std::sqrt(w * w * w) * k / ((1.0 - e2) * a);
+    longitudeScale = std::sqrt(w) * k / (std::cos(phi) * a);
 }

@@ -6,6 +6,7 @@
 // No state; every helper may run in any thread.
 #include <QtGlobal>
 
+#include <limits>
 #include <memory>
 
 // count points, laid out as x, y per point; zero-filled.
@@ -35,6 +36,19 @@ bool segmentIntersection(const SegmentArray &segments);
 // never negative, in the units of the inputs.
 double distancePointToLine(double x1, double y1, double x2, double y2, double px, double py);
 
+// Extent of a polygon's vertices. A point outside it is outside the polygon:
+// pointInPolygon gives 0 for every point that contains() rejects, so callers
+// may test the box first. An empty polygon has an empty box.
+struct PolygonBounds {
+    double minX, maxX, minY, maxY;
+    bool contains(double x, double y) const
+    {
+        return !(y < minY || y > maxY || x < minX || x > maxX);
+    }
+};
+
+PolygonBounds polygonBounds(const PointArray &polygon);
+
 // 1 when (x, y) lies inside the polygon (vertices in walking order) or on one
 // of its vertices, else 0. scratch holds at least two segments and is
 // overwritten; the test allocates nothing.
@@ -48,6 +62,39 @@ int offsetLatLon(double latitude, double longitude, double heading, double a,
                  double inverseFlattening, qint32 across, qint32 along,
                  double *newLatitude, double *newLongitude);
 
+// offsetLatLon in two steps, for many offsets from one latitude and heading:
+// the constructor forms what depends on latitude and heading only, apply()
+// the rest. Same expressions in the same order, so the results are
+// bit-identical to offsetLatLon's.
+struct LatLonOffsetFactors {
+    double cosHeading = 1.0;
+    double sinHeading = 0.0;
+    double latitudeScale = 0.0;  // degrees of latitude per centimetre north
+    double longitudeScale = 0.0; // degrees of longitude per centimetre east
+
+    LatLonOffsetFactors() = default;
+    LatLonOffsetFactors(double latitude, double heading, double a, double inverseFlattening);
+
+    void apply(double latitude, double longitude, qint32 across, qint32 along,
+               double *newLatitude, double *newLongitude) const
+    {
+        const double alongCm = along;
+        const double acrossCm = across;
+        const double north = alongCm * cosHeading - acrossCm * sinHeading;
+        const double east = alongCm * sinHeading + acrossCm * cosHeading;
+        *newLatitude = latitude + latitudeScale * north;
+        *newLongitude = longitude + longitudeScale * east;
+    }
+};
+
 // Truncation toward zero to int32; NaN gives 0 and values beyond the range
 // give its nearest end.
-qint32 truncateToInt32(double value);
+inline qint32 truncateToInt32(double value)
+{
+    // The open interval holds every value that truncates into the range.
+    if (value > -2147483649.0 && value < 2147483648.0)
+        return qint32(value);
+    if (value != value) // NaN
+        return 0;
+    return value > 0 ? std::numeric_limits<qint32>::max() : std::numeric_limits<qint32>::min();
+}

@@ -2,7 +2,11 @@
 // The datagram loop shared by the NEXRA readers: each datagram of the wanted
 // type is read whole into the caller's buffer, length field included, and
 // handed to the handler; other types are read and dropped, datagrams larger
-// than the buffer are passed over with one seek.
+// than the buffer are passed over with one seek. readDatagrams reads each
+// datagram on its own and leaves the file right after the one the handler
+// stopped at; readDatagramsInChunks, for readers that go on to the end of the
+// file, reads the file in large chunks and walks the datagrams in place, with
+// the same datagrams handled and the same messages.
 #include <QDebug>
 #include <QIODevice>
 #include <QtGlobal>
@@ -48,6 +52,73 @@ void readDatagrams(QIODevice &file, quint8 *buffer, quint32 capacity, const char
         if (std::memcmp(bytes + 4, type, 4) != 0)
             continue;
         if (handler(length) == Next::Stop)
+            return;
+    }
+}
+
+// Bytes asked of the file per read by readDatagramsInChunks: large enough
+// that the reads cost no more than one plain sequential read of the file,
+// small enough that the part of the buffer in use stays in the cache.
+constexpr qint64 defaultChunkSize = qint64(1) << 20;
+
+// handler(const quint8 *datagram, quint32 length) -> Next; datagram points
+// into buffer and [datagram, datagram + length) holds the datagram. The file
+// is read chunkSize bytes at a time (more reads where a datagram needs them);
+// its position afterwards lies anywhere past the last datagram handled.
+template <typename Handler>
+void readDatagramsInChunks(QIODevice &file, quint8 *buffer, quint32 capacity, const char *type,
+                           const char *tooBigMessage, Handler &&handler,
+                           qint64 chunkSize = defaultChunkSize)
+{
+    char *bytes = reinterpret_cast<char *>(buffer);
+    chunkSize = qMax<qint64>(chunkSize, 1);
+    qint64 filled = 0; // buffer[0, filled) holds file bytes read so far
+    qint64 next = 0;   // start of the next datagram within them
+
+    // True when at least wanted (<= capacity) bytes from next on are in the
+    // buffer, reading more from the file if needed. Bytes before next are
+    // done with: the rest moves to the front so that a whole datagram fits.
+    auto have = [&](qint64 wanted) {
+        if (filled - next >= wanted)
+            return true;
+        if (next > 0) {
+            std::memmove(bytes, bytes + next, size_t(filled - next));
+            filled -= next;
+            next = 0;
+        }
+        while (filled < wanted) {
+            const qint64 n = file.read(bytes + filled, qMin(chunkSize, qint64(capacity) - filled));
+            if (n <= 0)
+                break;
+            filled += n;
+        }
+        return filled >= wanted;
+    };
+
+    while (have(4)) {
+        const quint32 length = readU32(buffer + next);
+        if (length > capacity) {
+            // Larger than the buffer, so it reaches past the bytes read.
+            qDebug().nospace() << tooBigMessage << length;
+            const qint64 start = file.pos() - (filled - next);
+            filled = next = 0;
+            if (!file.seek(start + qint64(length)))
+                return;
+            continue;
+        }
+        if (length < minimumDatagramLength) {
+            qDebug().nospace() << "datagram length too small " << length;
+            return;
+        }
+        if (!have(length)) {
+            qDebug() << "cannot read all data for datagram";
+            return;
+        }
+        const quint8 *datagram = buffer + next;
+        next += length;
+        if (std::memcmp(datagram + 4, type, 4) != 0)
+            continue;
+        if (handler(datagram, length) == Next::Stop)
             return;
     }
 }

@@ -492,7 +492,7 @@ async def case_main_road(args):
         shot = os.path.join(program.root, "screenshot.png")
         program.probe("grab " + shot)
         width, height, colours = png_colours(shot)
-        check((width, height) == (1600, 1000), "the screenshot covers the X screen")
+        check((width, height) == (1920, 1200), "the screenshot covers the X screen")
         check(colours is None or len(colours) > 20,
               "the screenshot shows the drawn window (%s colours)"
               % (len(colours) if colours else "?"))

@@ -135,8 +135,9 @@ TEST_P(CrossLineWidgetViewModeTest, MenusHoldTheEntriesOfTheMode)
 
     const QList<QAction *> bar = window.menuBar()->actions();
     EXPECT_EQ(actionTexts(bar.value(0)->menu()->actions()), c.fileEntries);
-    if (bar.size() > 1)
+    if (bar.size() > 1) {
         EXPECT_EQ(actionTexts(bar.value(1)->menu()->actions()), c.toolsEntries);
+    }
 }
 
 TEST_P(CrossLineWidgetViewModeTest, ControlsFollowTheMode)
@@ -204,8 +205,9 @@ TEST_P(CrossLineWidgetViewModeTest, InteractiveEditModeOnlyInRealtime)
     EXPECT_EQ(Inspector::interactiveEditMode(window), realtime);
     QSettings settings = userSettings();
     EXPECT_EQ(settings.contains(QStringLiteral("INTERACTIVEEDIT_KEY")), realtime);
-    if (realtime)
+    if (realtime) {
         EXPECT_TRUE(settings.value(QStringLiteral("INTERACTIVEEDIT_KEY")).toBool());
+    }
 
     // disconnect() tells whether a connection was there.
     for (QDoubleSpinBox *box : {ui->tx1R, ui->tx1P, ui->tx1H, ui->tx2R, ui->tx2P, ui->tx2H,
@@ -622,8 +624,9 @@ TEST_P(CrossLineWidgetCloseTest, ClosingEndsTheLoopAndTellsTheCaller)
     if (c.destroyRightAfter)
         window.reset();
 
-    if (c.caller)
+    if (c.caller) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return received.contains(closedMessage); }, 5000));
+    }
     QTest::qWait(200);
     EXPECT_EQ(received.count(closedMessage), c.caller ? 1 : 0) << received.join('|').toStdString();
 }

@@ -265,8 +265,9 @@ TEST_P(SurveyRecalculation, LoadedSoundingsAreOffByTheMisalignment)
     // The misalignment shows: a roll deepens or shoals the outer beams by
     // across * roll (over a metre at 1 degree and 80 m), every angle moves
     // soundings by about depth * angle or offset * angle.
-    if (c.roll != 0)
+    if (c.roll != 0) {
         EXPECT_GT(largestDepthError, 0.5 * std::fabs(c.roll));
+    }
     EXPECT_GT(largestShift, 0.5);
 }
 
