@@ -1,7 +1,10 @@
 // The sounding chart: createChartUI for eight lines of 50,000 soundings up to
 // the first frame drawn, beside the bare QtCharts floor (OpenGL scatter series
-// filled with replace, added to a chart and drawn) and the same chart drawn
-// without OpenGL. Run under xvfb-run so that an OpenGL context exists:
+// filled with replace, added to a chart and drawn), the floor with new axes in
+// every run (as the window's rebuild after a load has) and the bare chart
+// drawn without OpenGL. build_ms and frame_ms split each run into making the
+// chart and drawing its first frame. Run under xvfb-run so that an OpenGL
+// context exists:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb ./bench_chart
 #include "crosslinedata.h"
 #include "crosslinewidget.h"
@@ -125,6 +128,28 @@ private:
     bool drawn = false;
 };
 
+// Splits each iteration into building the chart and drawing its first frame.
+class StageClock
+{
+public:
+    void start() { timer.start(); }
+    void built() { buildNs += timer.nsecsElapsed(); timer.start(); }
+    void drawn() { frameNs += timer.nsecsElapsed(); ++runs; }
+    void report(benchmark::State &state) const
+    {
+        if (runs == 0)
+            return;
+        state.counters["build_ms"] = double(buildNs) / 1e6 / double(runs);
+        state.counters["frame_ms"] = double(frameNs) / 1e6 / double(runs);
+    }
+
+private:
+    QElapsedTimer timer;
+    qint64 buildNs = 0;
+    qint64 frameNs = 0;
+    qint64 runs = 0;
+};
+
 struct ChartData {
     QTemporaryDir dir;
     QString projection;
@@ -203,32 +228,62 @@ void BM_CreateChartUI(benchmark::State &state)
     CrossLineWidget &w = window();
     FrameWaiter waiter(CrossLineWidgetInspector::chartView(w));
     const bool gl = CrossLineWidgetInspector::chartView(w)->findChild<QOpenGLWidget *>() != nullptr;
+    StageClock clock;
     for (auto _ : state) {
+        clock.start();
         CrossLineWidgetInspector::rebuild(w);
+        clock.built();
         waiter.wait();
+        clock.drawn();
     }
+    clock.report(state);
     state.counters["points"] = kLines * kPoints;
     state.SetLabel(gl ? "OpenGL" : "no OpenGL context");
 }
 
+enum class FloorAxes {
+    Kept,  // the bare floor: one pair of axes for every run
+    Fresh, // as the window's rebuild after a load: new axes with titles each run
+};
+
+QValueAxis *floorAxis(QChart *chart, FloorAxes axes, Qt::Alignment alignment)
+{
+    auto *axis = new QValueAxis();
+    if (axes == FloorAxes::Fresh) {
+        axis->setTickCount(10);
+        axis->setTitleText(alignment == Qt::AlignBottom ? QStringLiteral("X distance ")
+                                                         : QStringLiteral("Depth (m.)"));
+    }
+    axis->setReverse(alignment == Qt::AlignLeft);
+    chart->addAxis(axis, alignment);
+    return axis;
+}
+
 // The bare chart: series made, filled with replace, added and drawn.
-void floorChart(benchmark::State &state, bool useOpenGL)
+void floorChart(benchmark::State &state, bool useOpenGL, FloorAxes axes)
 {
     QVector<QVector<QPointF>> points;
     for (int line = 0; line < kLines; ++line)
         points << floorPoints(line);
     auto *chart = new QChart();
-    auto *axisX = new QValueAxis();
-    auto *axisY = new QValueAxis();
-    axisY->setReverse(true);
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
+    QValueAxis *axisX = floorAxis(chart, axes, Qt::AlignBottom);
+    QValueAxis *axisY = floorAxis(chart, axes, Qt::AlignLeft);
     QChartView view(chart);
     view.resize(1200, 900);
     view.show();
     FrameWaiter waiter(&view);
+    StageClock clock;
     for (auto _ : state) {
+        clock.start();
         chart->removeAllSeries();
+        if (axes == FloorAxes::Fresh) {
+            for (QValueAxis *axis : {axisX, axisY}) {
+                chart->removeAxis(axis);
+                delete axis;
+            }
+            axisX = floorAxis(chart, axes, Qt::AlignBottom);
+            axisY = floorAxis(chart, axes, Qt::AlignLeft);
+        }
         for (int line = 0; line < kLines; ++line) {
             auto *series = new QScatterSeries();
             series->setMarkerSize(kMarkerSize);
@@ -240,17 +295,22 @@ void floorChart(benchmark::State &state, bool useOpenGL)
         }
         axisX->setRange(points.first().first().x(), points.first().last().x() + kLines);
         axisY->setRange(35, 47);
+        clock.built();
         waiter.wait();
+        clock.drawn();
     }
+    clock.report(state);
     state.counters["points"] = kLines * kPoints;
     state.SetLabel(useOpenGL ? (view.findChild<QOpenGLWidget *>() ? "OpenGL" : "OpenGL requested, no widget")
                              : "scene items");
 }
 
-void BM_QtChartsFloor(benchmark::State &state) { floorChart(state, true); }
-void BM_QtChartsWithoutOpenGL(benchmark::State &state) { floorChart(state, false); }
+void BM_QtChartsFloor(benchmark::State &state) { floorChart(state, true, FloorAxes::Kept); }
+void BM_QtChartsFloorNewAxes(benchmark::State &state) { floorChart(state, true, FloorAxes::Fresh); }
+void BM_QtChartsWithoutOpenGL(benchmark::State &state) { floorChart(state, false, FloorAxes::Kept); }
 
 BENCHMARK(BM_QtChartsFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+BENCHMARK(BM_QtChartsFloorNewAxes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 BENCHMARK(BM_CreateChartUI)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 BENCHMARK(BM_QtChartsWithoutOpenGL)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 

@@ -20,6 +20,8 @@
 #include <log4cplus/log4cplus.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 QT_CHARTS_USE_NAMESPACE
@@ -71,6 +73,60 @@ bool openGLAvailable()
         LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("No OpenGL context: chart series drawn without OpenGL"));
     }
     return available;
+}
+
+// An unsigned key whose order is the order of the float (-0 and +0 equal).
+quint32 orderKey(float value)
+{
+    if (value == 0.0f)
+        value = 0.0f;
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+}
+
+// The points in ascending x, points of equal x in their given order: a least
+// significant digit radix sort on the x key, three passes of 11 bits.
+std::vector<FloatPoint> sortedByX(const QList<FloatPoint> &points)
+{
+    constexpr int digitBits = 11;
+    constexpr int passes = 3;
+    constexpr quint32 digitMask = (1u << digitBits) - 1;
+    std::vector<FloatPoint> from(points.cbegin(), points.cend());
+    if (from.size() < 2)
+        return from;
+
+    std::vector<std::array<quint32, digitMask + 1>> counts(passes);
+    for (const FloatPoint &p : from) {
+        const quint32 key = orderKey(p.x);
+        for (int pass = 0; pass < passes; ++pass)
+            ++counts[pass][(key >> (pass * digitBits)) & digitMask];
+    }
+    std::vector<FloatPoint> to(from.size());
+    for (int pass = 0; pass < passes; ++pass) {
+        const int shift = pass * digitBits;
+        std::array<quint32, digitMask + 1> &next = counts[pass];
+        // A digit that all keys share leaves the order as it is.
+        if (next[(orderKey(from.front().x) >> shift) & digitMask] == from.size())
+            continue;
+        quint32 offset = 0;
+        for (quint32 &slot : next) {
+            const quint32 count = slot;
+            slot = offset;
+            offset += count;
+        }
+        for (const FloatPoint &p : from)
+            to[next[(orderKey(p.x) >> shift) & digitMask]++] = p;
+        from.swap(to);
+    }
+    return from;
+}
+
+// Whether an axis has a range of its own: an axis whose ends (nearly) meet
+// takes the range of the next series attached to it.
+bool hasSpan(const QValueAxis *axis)
+{
+    return !qFuzzyCompare(axis->min(), axis->max());
 }
 
 qint64 nowMs()
@@ -212,17 +268,25 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         const qint64 s1 = nowMs();
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][1] = ") << (s1 - seriesStart));
 
-        series->replace(pointLists.at(i));
+        // An OpenGL series converts all its points on every range change, so
+        // it is filled after it is added and attached. An axis whose ends
+        // meet takes its range from the series attached to it, which must
+        // then hold its points already.
+        const bool fillFirst = !hasSpan(axisX) || !hasSpan(axisY);
+        if (fillFirst)
+            series->replace(pointLists.at(i));
         const qint64 s2 = nowMs();
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][2] = ") << (s2 - s1));
-
         chart->addSeries(series);
         const qint64 s3 = nowMs();
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][3] = ") << (s3 - s2));
-
         series->attachAxis(axisX);
         series->attachAxis(axisY);
         const qint64 s4 = nowMs();
+        if (!fillFirst)
+            series->replace(pointLists.at(i));
+        const qint64 filled = nowMs();
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][2] = ")
+                                    << (s2 - s1 + filled - s4));
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][3] = ") << (s3 - s2));
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][4] = ") << (s4 - s3));
 
         QPixmap square(16, 16);
@@ -232,7 +296,7 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         if (pointMode)
             static_cast<QScatterSeries *>(series)->setBorderColor(series->color());
         const qint64 s5 = nowMs();
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][5] = ") << (s5 - s4));
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][5] = ") << (s5 - filled));
     }
     const qint64 mark5 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [5] = ") << (mark5 - mark4));
@@ -258,9 +322,7 @@ void CrossLineWidget::addSeriesPoints(const QString &lineName, QVector<QVector<Q
                                       QStringList &seriesNames, const QList<FloatPoint> &points)
 {
     // Sorted as floats (half the bytes to move), then widened to doubles.
-    std::vector<FloatPoint> sorted(points.cbegin(), points.cend());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const FloatPoint &a, const FloatPoint &b) { return a.x < b.x; });
+    const std::vector<FloatPoint> sorted = sortedByX(points);
     QVector<QPointF> list(int(sorted.size()));
     QPointF *out = list.data();
     double lowX = minX, highX = maxX, lowY = minY, highY = maxY;
