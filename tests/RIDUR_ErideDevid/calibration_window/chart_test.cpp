@@ -5,7 +5,7 @@
 #include "crosslinewidget.h"
 
 #include "crosslinedata.h"
-#include "crosslinewidget_inspector.h"
+#include "crosslinewidget_access.h"
 #include "log_capture.h"
 #include "nexrawriter.h"
 #include "surveygenerator.h"

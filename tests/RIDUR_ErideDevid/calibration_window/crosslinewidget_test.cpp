@@ -4,7 +4,7 @@
 
 #include "chvxqa_tasks_progress.h"
 #include "crosslinedata.h"
-#include "crosslinewidget_inspector.h"
+#include "crosslinewidget_access.h"
 #include "debug_capture.h"
 #include "hvxqawebsocketserver.h"
 #include "log_capture.h"

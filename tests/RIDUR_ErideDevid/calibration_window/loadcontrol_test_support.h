@@ -5,7 +5,7 @@
 
 #include "../sounding_data/nexra_test_files.h"
 #include "crosslinedata.h"
-#include "crosslinewidget_inspector.h"
+#include "crosslinewidget_access.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
