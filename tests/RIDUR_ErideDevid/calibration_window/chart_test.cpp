@@ -29,8 +29,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 QT_CHARTS_USE_NAMESPACE
 
@@ -694,3 +696,49 @@ TEST(ChartScreenshot, GeneratedSurveyInLineAndPointMode)
 }
 
 } // namespace
+
+// ---- Point order of a series ----
+
+// A line's points are ordered by x; points of equal x keep their sounding
+// order (-0 and +0 count as equal). Compared with a stable sort of the same
+// points, over values of both signs, ties and wide magnitudes.
+TEST_F(ChartTest, SeriesPointsAscendInXKeepingTiesInOrder)
+{
+    const QList<QList<float>> cases = {
+        {},
+        {3.0f},
+        {2.0f, 1.0f},
+        {-1.0f, 5.0f, -1.0f, 0.0f, -0.0f, 5.0f, -7.5f, 0.0f},
+        {1e-30f, -1e-30f, 1e30f, -1e30f, 123456.78f, -123456.78f, 0.5f, 0.5f},
+        {10.0f, 9.0f, 8.0f, 7.0f, 6.0f, 5.0f, 4.0f, 3.0f, 2.0f, 1.0f},
+    };
+    QList<float> many;
+    for (int i = 0; i < 5000; ++i)
+        many << float((i * 7919) % 2003 - 1001) * 0.25f;
+    QList<QList<float>> all = cases;
+    all << many;
+
+    for (const QList<float> &xs : all) {
+        SCOPED_TRACE(xs.size());
+        QList<FloatPoint> points;
+        for (int i = 0; i < xs.size(); ++i)
+            points << FloatPoint{xs[i], float(i)}; // y remembers the sounding order
+        std::vector<FloatPoint> expected(points.cbegin(), points.cend());
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const FloatPoint &a, const FloatPoint &b) { return a.x < b.x; });
+
+        QVector<QVector<QPointF>> pointLists;
+        QStringList names;
+        Inspector::addSeriesPoints(*window, QStringLiteral("/s/a.nexra - orig"), pointLists, names, points);
+        if (points.isEmpty()) {
+            EXPECT_TRUE(pointLists.isEmpty()) << "an empty line makes no series";
+            continue;
+        }
+        ASSERT_EQ(pointLists.size(), 1);
+        ASSERT_EQ(pointLists[0].size(), int(expected.size()));
+        for (int i = 0; i < pointLists[0].size(); ++i) {
+            EXPECT_EQ(pointLists[0][i].x(), double(expected[size_t(i)].x)) << i;
+            EXPECT_EQ(pointLists[0][i].y(), double(expected[size_t(i)].y)) << i;
+        }
+    }
+}

@@ -40,6 +40,12 @@ struct CrossLineWidgetInspector {
         w.createChartUI(CrossLineWidget::displayTypes[xRow], CrossLineWidget::displayTypes[yRow],
                         forceRange, redrawOriginal, originalOnly);
     }
+    static void addSeriesPoints(CrossLineWidget &w, const QString &lineName,
+                                QVector<QVector<QPointF>> &pointLists, QStringList &seriesNames,
+                                const QList<FloatPoint> &points)
+    {
+        w.addSeriesPoints(lineName, pointLists, seriesNames, points);
+    }
     // Load and recalculation control, installation controls.
     static bool recalculationRequested(const CrossLineWidget &w) { return w.recalculationRequested; }
     static bool chartReady(const CrossLineWidget &w) { return w.chartReady; }
