@@ -2,11 +2,10 @@
 // The datagram loop shared by the NEXRA readers: each datagram of the wanted
 // type is read whole into the caller's buffer, length field included, and
 // handed to the handler; other types are read and dropped, datagrams larger
-// than the buffer are passed over with one seek. readDatagrams reads each
-// datagram on its own and leaves the file right after the one the handler
-// stopped at; readDatagramsInChunks, for readers that go on to the end of the
-// file, reads the file in large chunks and walks the datagrams in place, with
-// the same datagrams handled and the same messages.
+// than the buffer are passed over with one seek. readDatagramsInChunks, for
+// readers that go on to the end of the file, reads the file in large chunks
+// and walks the datagrams in place; readDatagrams reads each datagram on its
+// own and leaves the file right after the one the handler stopped at.
 #include <QDebug>
 #include <QIODevice>
 #include <QtGlobal>
@@ -22,40 +21,6 @@ enum class Next { Continue, Stop };
 // Smallest datagram that holds its length and its type.
 constexpr quint32 minimumDatagramLength = 8;
 
-// handler(quint32 length) -> Next; buffer[0, length) holds the datagram.
-template <typename Handler>
-void readDatagrams(QIODevice &file, quint8 *buffer, quint32 capacity, const char *type,
-                   const char *tooBigMessage, Handler &&handler)
-{
-    char *bytes = reinterpret_cast<char *>(buffer);
-    while (!file.atEnd()) {
-        const qint64 start = file.pos();
-        if (file.read(bytes, 4) != 4)
-            return;
-        const quint32 length = readU32(buffer);
-        if (length > capacity) {
-            file.read(bytes + 4, 16);
-            qDebug().nospace() << tooBigMessage << length;
-            if (!file.seek(start + qint64(length)))
-                return;
-            continue;
-        }
-        if (length < minimumDatagramLength) {
-            // No room for a type: the framing is lost, the rest cannot be trusted.
-            qDebug().nospace() << "datagram length too small " << length;
-            return;
-        }
-        if (file.read(bytes + 4, length - 4) != qint64(length - 4)) {
-            qDebug() << "cannot read all data for datagram";
-            return;
-        }
-        if (std::memcmp(bytes + 4, type, 4) != 0)
-            continue;
-        if (handler(length) == Next::Stop)
-            return;
-    }
-}
-
 // Bytes asked of the file per read by readDatagramsInChunks: large enough
 // that the reads cost no more than one plain sequential read of the file,
 // small enough that the part of the buffer in use stays in the cache.
@@ -63,15 +28,15 @@ constexpr qint64 defaultChunkSize = qint64(1) << 20;
 
 // handler(const quint8 *datagram, quint32 length) -> Next; datagram points
 // into buffer and [datagram, datagram + length) holds the datagram. The file
-// is read chunkSize bytes at a time (more reads where a datagram needs them);
-// its position afterwards lies anywhere past the last datagram handled.
+// is read at least chunkSize bytes at a time (more where a datagram needs
+// them); its position afterwards lies anywhere past the last datagram
+// handled. A chunk size of 0 reads exactly the bytes of each datagram.
 template <typename Handler>
 void readDatagramsInChunks(QIODevice &file, quint8 *buffer, quint32 capacity, const char *type,
                            const char *tooBigMessage, Handler &&handler,
                            qint64 chunkSize = defaultChunkSize)
 {
     char *bytes = reinterpret_cast<char *>(buffer);
-    chunkSize = qMax<qint64>(chunkSize, 1);
     qint64 filled = 0; // buffer[0, filled) holds file bytes read so far
     qint64 next = 0;   // start of the next datagram within them
 
@@ -87,7 +52,8 @@ void readDatagramsInChunks(QIODevice &file, quint8 *buffer, quint32 capacity, co
             next = 0;
         }
         while (filled < wanted) {
-            const qint64 n = file.read(bytes + filled, qMin(chunkSize, qint64(capacity) - filled));
+            const qint64 ask = qMin(qMax(chunkSize, wanted - filled), qint64(capacity) - filled);
+            const qint64 n = file.read(bytes + filled, ask);
             if (n <= 0)
                 break;
             filled += n;
@@ -121,6 +87,18 @@ void readDatagramsInChunks(QIODevice &file, quint8 *buffer, quint32 capacity, co
         if (handler(datagram, length) == Next::Stop)
             return;
     }
+}
+
+// Reads datagram by datagram and leaves the file right after the one the
+// handler stopped at. handler(quint32 length) -> Next; buffer[0, length)
+// holds the datagram.
+template <typename Handler>
+void readDatagrams(QIODevice &file, quint8 *buffer, quint32 capacity, const char *type,
+                   const char *tooBigMessage, Handler &&handler)
+{
+    readDatagramsInChunks(
+        file, buffer, capacity, type, tooBigMessage,
+        [&handler](const quint8 *, quint32 length) { return handler(length); }, 0);
 }
 
 } // namespace nexra
