@@ -2,7 +2,9 @@
 // and what is merged.
 #include "datarequestqueue.h"
 
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +78,52 @@ TEST_F(DataRequestQueueTest, RequestsMadeByARequestGoBeforeTheWaitingOnes)
 
     queue.jobFinished();
     EXPECT_EQ(log, (QStringList{"reset", "recalc", "reset-rest", "reset-end", "caller"}));
+}
+
+// As the reset's modal box: a request that opens an event loop is still
+// being carried out, so what arrives through that loop waits behind the
+// requests already waiting, and the ones the request makes itself go first.
+TEST_F(DataRequestQueueTest, ARequestCountsAsAJobWhileItsEventLoopRuns)
+{
+    bool busyInside = false;
+    const auto reset = [this, &busyInside] {
+        log << "reset";
+        queue.run(note("reset-reload"));
+        QEventLoop box;
+        QTimer::singleShot(0, &box, [this, &box] {
+            queue.run(note("caller"));
+            box.quit();
+        });
+        box.exec();
+        busyInside = queue.busy();
+        log << "box-closed";
+        queue.run(note("reset-end"));
+    };
+
+    queue.run(reset);
+    EXPECT_TRUE(busyInside);
+    EXPECT_EQ(log, (QStringList{"reset", "box-closed", "reset-reload", "reset-end", "caller"}));
+    EXPECT_FALSE(queue.busy());
+
+    log.clear();
+    queue.jobStarted();
+    queue.run(reset);
+    queue.run(note("waiting"));
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"reset", "box-closed", "reset-reload", "reset-end", "waiting", "caller"}));
+    EXPECT_EQ(queue.waiting(), 0);
+}
+
+TEST_F(DataRequestQueueTest, DataThreadIdleUntilAJobIsSentAndAgainOnceAnswered)
+{
+    EXPECT_TRUE(queue.dataThreadIdle());
+    queue.jobStarted();
+    EXPECT_FALSE(queue.dataThreadIdle());
+    queue.jobAnswered();
+    EXPECT_TRUE(queue.dataThreadIdle());
+    EXPECT_TRUE(queue.busy()); // the answer is being handled
+    queue.jobFinished();
+    EXPECT_FALSE(queue.busy());
 }
 
 TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
