@@ -2,6 +2,8 @@
 // and what is merged.
 #include "datarequestqueue.h"
 
+#include "crosslinedata.h"
+
 #include <QEventLoop>
 #include <QStringList>
 #include <QTimer>
@@ -151,6 +153,30 @@ TEST_F(DataRequestQueueTest, AdjacentRequestsOfOneKindAreMergedOthersAreNot)
     EXPECT_EQ(queue.waiting(), 6);
     queue.jobFinished();
     EXPECT_EQ(log, (QStringList{"recalc1", "preview", "recalc3", "load1", "other1", "other2"}));
+}
+
+// The window's pointer to the data object: usable while no job is without
+// its answer, an assertion failure (debug builds) in between.
+TEST(IdleDataPointerTest, AssertsBetweenAJobsSendingAndItsAnswer)
+{
+    CrossLineData data;
+    DataRequestQueue queue;
+    const IdleDataPointer pointer(&data, &queue);
+    EXPECT_FALSE(pointer->isNexra());
+    queue.jobStarted();
+#ifndef QT_NO_DEBUG
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(pointer->isNexra(), "while the data thread works");
+    EXPECT_DEATH(
+        {
+            CrossLineData *raw = pointer;
+            Q_UNUSED(raw);
+        },
+        "while the data thread works");
+#endif
+    queue.jobAnswered();
+    EXPECT_FALSE(pointer->isNexra());
+    EXPECT_EQ(static_cast<CrossLineData *>(pointer), &data);
 }
 
 } // namespace

@@ -31,15 +31,6 @@ protected:
         // The corridor-width sentences of the test come here, never to 25035.
         ASSERT_TRUE(listener.bind(QHostAddress(QHostAddress::LocalHost), 0));
         CrossLineWidget::corridorWidthPort = listener.localPort();
-        makeWindow();
-    }
-
-    // A new window with the test projection and the fixtures' corridor.
-    void makeWindow()
-    {
-        w.reset();
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
         w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
         ui = CrossLineWidgetInspector::ui(*w);
         data = CrossLineWidgetInspector::crossLineData(*w);

@@ -17,7 +17,9 @@ QList<qint32> previewRect(const CrossLineWidget &w)
     return QList<qint32>(rect, rect + 4);
 }
 
-class ModalBoxThreadedTest : public LoadControlTest
+// Parameter: the caller message, "ADDLINE" or "SETCORRIDOR".
+class ModalBoxThreadedTest : public LoadControlTest,
+                             public ::testing::WithParamInterface<const char *>
 {
 protected:
     // Loaded and recalculated with the three RX 1 angles edited: the reset
@@ -57,6 +59,15 @@ protected:
         boxTimer.start(5);
     }
 
+    static bool boxVisible()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QMessageBox *>(widget) && widget->isVisible())
+                return true;
+        }
+        return false;
+    }
+
     QTimer boxTimer;
     QStringList boxTitles;
     bool messageSent = false;
@@ -64,7 +75,7 @@ protected:
     int jobsStartedByMessage = -1;
 };
 
-TEST_F(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
+TEST_P(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
 {
     const QString line1 = rawFile("line1.nexra");
     const QString line2 = rawFile("line2.nexra");
@@ -94,8 +105,8 @@ TEST_F(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
          {line1}},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        makeWindow();
+        if (QLatin1String(c.what) != QLatin1String(GetParam()))
+            continue;
         editUnequally(line1);
         ASSERT_EQ(previewRect(*w), firstRect);
         QList<QList<qint32>> loadRects;
@@ -114,9 +125,15 @@ TEST_F(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
         EXPECT_EQ(boxTitles.value(0), QStringLiteral("Unequal transduser parameters"));
         EXPECT_EQ(jobsStartedByMessage, 0);
         ASSERT_TRUE(waitIdle());
+        QElapsedTimer waited;
+        waited.start();
+        while (boxVisible() && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         boxTimer.stop();
         boxTimer.disconnect();
 
+        // The reload's lists are still unequal: the load posted its box too.
+        EXPECT_EQ(boxTitles.size(), 2);
         // The reset's reload first, with the files it had; the message after it.
         EXPECT_EQ(loadRects, c.loadRects);
         EXPECT_EQ(loadFiles, c.loadFiles);
@@ -124,9 +141,12 @@ TEST_F(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
         EXPECT_EQ(sent.load(), answered.load());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(ui->corridorWidth->isEnabled());
-        boxTitles.clear();
-        messageSent = false;
     }
 }
+
+// One window per process: ThreadSanitizer cannot see GLib's own ordering of
+// the memory that data threads of earlier windows leave behind.
+INSTANTIATE_TEST_SUITE_P(CallerMessages, ModalBoxThreadedTest,
+                         ::testing::Values("ADDLINE", "SETCORRIDOR"));
 
 } // namespace
