@@ -259,7 +259,8 @@ TEST_F(LoadControlTest, ResetRefillsReloadsAndRecalculatesOnceRequested)
     EXPECT_DOUBLE_EQ(ui->att1P->value(), 0.75);
     EXPECT_TRUE(ui->motionDelayMS->text().isEmpty());
     EXPECT_EQ(loads.count(), 1);
-    ASSERT_EQ(recalcs.size(), 1);
+    EXPECT_EQ(recalcs.size(), 1);
+    ASSERT_FALSE(recalcs.isEmpty());
     EXPECT_EQ(recalcs[0].corrections, (QList<double>{0, 0, 0, 0}));
     EXPECT_FLOAT_EQ(recalcs[0].txRoll, 1.5f);
     EXPECT_FLOAT_EQ(recalcs[0].attitudePitch, 0.75f);

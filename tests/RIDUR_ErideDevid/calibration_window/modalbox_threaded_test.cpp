@@ -23,10 +23,10 @@ class ModalBoxThreadedTest : public LoadControlTest,
 {
 protected:
     // Loaded and recalculated with the three RX 1 angles edited: the reset
-    // finds the lists unequal to the raw file and shows its box with exec().
-    void editUnequally(const QString &file)
+    // finds the lists unequal to each raw file and shows its box with exec().
+    void editUnequally(const QStringList &files)
     {
-        ASSERT_TRUE(load({file}));
+        ASSERT_TRUE(load(files));
         ASSERT_TRUE(recalculate()); // the boxes are connected from here on
         for (QDoubleSpinBox *box : {ui->rx1R, ui->rx1P, ui->rx1H}) {
             const QSignalBlocker quiet(box);
@@ -77,7 +77,8 @@ protected:
 
 TEST_P(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
 {
-    const QString line1 = rawFile("line1.nexra");
+    // The reset reads both loaded files: the message comes in the first one's box.
+    const QStringList loaded{rawFile("line1a.nexra"), rawFile("line1b.nexra")};
     const QString line2 = rawFile("line2.nexra");
     // A cross line a metre east of the first (its end a centimetre further,
     // as a load needs): its own preview rectangle.
@@ -93,7 +94,7 @@ TEST_P(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
         QList<QStringList> loadFiles;
         QStringList rawFiles; // named when all is done
     } cases[] = {
-        {"ADDLINE", "$DAVARIV,CALIBRATION,ADDLINE,LINE=" + line2, {firstRect}, {{line1}}, {line2}},
+        {"ADDLINE", "$DAVARIV,CALIBRATION,ADDLINE,LINE=" + line2, {firstRect}, {loaded}, {line2}},
         {"SETCORRIDOR",
          QStringLiteral("$DAVARIV,CALIBRATION,SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%3,ENDY=%4")
              .arg(movedX)
@@ -101,13 +102,13 @@ TEST_P(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
              .arg(movedX + 1)
              .arg(fixture::lineEndY),
          {firstRect, movedRect},
-         {{line1}, {line1}},
-         {line1}},
+         {loaded, loaded},
+         loaded},
     };
     for (const auto &c : cases) {
         if (QLatin1String(c.what) != QLatin1String(GetParam()))
             continue;
-        editUnequally(line1);
+        editUnequally(loaded);
         ASSERT_EQ(previewRect(*w), firstRect);
         QList<QList<qint32>> loadRects;
         QList<QStringList> loadFiles;
@@ -132,8 +133,9 @@ TEST_P(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
         boxTimer.stop();
         boxTimer.disconnect();
 
-        // The reload's lists are still unequal: the load posted its box too.
-        EXPECT_EQ(boxTitles.size(), 2);
+        // A box per file from the reset, and as the reload's lists are still
+        // unequal, one per file posted by the load.
+        EXPECT_EQ(boxTitles.size(), 4);
         // The reset's reload first, with the files it had; the message after it.
         EXPECT_EQ(loadRects, c.loadRects);
         EXPECT_EQ(loadFiles, c.loadFiles);
