@@ -47,13 +47,14 @@ const quint16 callerPort = 11225;
 
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)
+    , dataRequests(new DataRequestQueue(this))
+    , crossLineData(new CrossLineData(), dataRequests)
     , viewMode(viewMode)
 {
     // The resource trees are normally registered by main; registering again is harmless.
     registerAppResources();
     registerUiStyleResources();
 
-    crossLineData = new CrossLineData();
     dataThread = new QThread(this);
 
     connect(this, &CrossLineWidget::requestRegionData, crossLineData,

@@ -3,6 +3,7 @@
 // chart, installation controls, task progress object and the caller's
 // WebSocket link. It owns the data thread in which CrossLineData runs and
 // talks to it through five cross-thread signals.
+#include "datarequestqueue.h"
 #include "displaydata.h"
 #include "soundingdata.h"
 
@@ -174,7 +175,8 @@ private:
 
 public:
     // True from a load or recalculation request until its answer has been
-    // handled; CrossLineData must not be called meanwhile.
+    // handled, and while a request is being carried out (boxes it shows
+    // included): requests made meanwhile wait.
     bool dataThreadBusy() const;
     // Runs the request at once when the data thread is idle, otherwise
     // queues it to run, in order, after the running job's answer has been
@@ -184,9 +186,8 @@ public:
     static quint16 corridorWidthPort;
 
 private:
-    // Requests held back while the data thread works; a child object
-    // created on first use.
-    class DataRequestQueue *dataRequests = nullptr;
+    // Requests held back while the data thread works; a child object.
+    DataRequestQueue *dataRequests = nullptr;
     DataRequestQueue *requestQueue();
     // The bodies of the request slots, run through the request queue.
     void startLoad();
@@ -194,6 +195,14 @@ private:
     void resetInstallationNow();
     void finishDataJob();
     bool waitCursorPushed = false;
+    // Whether the offset boxes ask for recalculations now.
+    bool installationControlsConnected = false;
+    // The offset boxes' values (offsetSpinBoxes order) the last recalculation
+    // request applied.
+    QList<float> appliedOffsets;
+    // After a recalculation answer: one more request when a box was edited
+    // while the boxes were disconnected.
+    void recalculateIfEditedMeanwhile();
 
     // ---- Caller (crosslinewidget_caller.cpp) ----
     // Brings the window titled "Calibration" to the front where the platform can.
@@ -252,7 +261,7 @@ private:
     bool chartReady = false;
     QHash<QString, bool> lineCheckStates;
     bool recalculationRequested = false;
-    CrossLineData *crossLineData = nullptr;
+    IdleDataPointer crossLineData;
     DisplayData displayData;
     SoundingData lastClickedSounding;
     qint32 viewMode = POSTPROCESSING;

@@ -127,6 +127,10 @@ void CrossLineWidget::applyInstallationEdits(bool preview)
     float newHeading = 0.0f;
     qint32 newDelay = 0;
 
+    appliedOffsets.clear();
+    for (const QDoubleSpinBox *box : offsetSpinBoxes())
+        appliedOffsets << spinBoxAngle(box);
+
     if (crossLineData->isNexra()) {
         InstallationLists &lists = *crossLineData->installationLists();
         const float tx1[] = {spinBoxAngle(ui->tx1R), spinBoxAngle(ui->tx1P), spinBoxAngle(ui->tx1H)};

@@ -2,9 +2,11 @@
 // answers, the interactive edit mode and the corridor width.
 //
 // CrossLineData has no lock: the GUI thread calls it only while the data
-// thread is idle. Every request that reaches the data object goes through
-// runWhenDataIdle, which holds it back from a load or recalculation request
-// until that job's answer has been handled (DataRequestQueue).
+// thread is idle (each call asserts it, IdleDataPointer). Every request that
+// reaches the data object goes through runWhenDataIdle, which holds it back
+// from a load or recalculation request until that job's answer has been
+// handled, and from another request until that one has returned
+// (DataRequestQueue).
 #include "crosslinewidget.h"
 
 #include "chvxqa_tasks_progress.h"
@@ -36,14 +38,12 @@ quint16 CrossLineWidget::corridorWidthPort = 25035;
 
 DataRequestQueue *CrossLineWidget::requestQueue()
 {
-    if (!dataRequests)
-        dataRequests = new DataRequestQueue(this);
     return dataRequests;
 }
 
 bool CrossLineWidget::dataThreadBusy() const
 {
-    return dataRequests && dataRequests->busy();
+    return dataRequests->busy();
 }
 
 void CrossLineWidget::runWhenDataIdle(std::function<void()> request)
@@ -129,6 +129,7 @@ void CrossLineWidget::startLoad()
 
 void CrossLineWidget::regionDataReady()
 {
+    requestQueue()->jobAnswered();
     if (crossLineData->rxHeadCount == 2) {
         for (QWidget *widget : {static_cast<QWidget *>(ui->label_23), static_cast<QWidget *>(ui->label_25),
                                 static_cast<QWidget *>(ui->tx2R), static_cast<QWidget *>(ui->tx2P),
@@ -227,6 +228,7 @@ void CrossLineWidget::startRecalculation(bool allData)
 
 void CrossLineWidget::recalcDone(bool preview)
 {
+    requestQueue()->jobAnswered();
     if (!preview) {
         const int head = ui->headBox->currentIndex();
         if (head >= 0 && head <= 2)
@@ -248,6 +250,7 @@ void CrossLineWidget::recalcDone(bool preview)
     }
 
     connectInstallationControls();
+    recalculateIfEditedMeanwhile();
     if (waitCursorPushed) {
         waitCursorPushed = false;
         QApplication::restoreOverrideCursor();
@@ -259,6 +262,18 @@ void CrossLineWidget::recalcDone(bool preview)
         chart->zoomOut();
     }
     finishDataJob();
+}
+
+void CrossLineWidget::recalculateIfEditedMeanwhile()
+{
+    const QList<QDoubleSpinBox *> boxes = offsetSpinBoxes();
+    for (int i = 0; i < boxes.size() && i < appliedOffsets.size(); ++i) {
+        if (spinBoxAngle(boxes.at(i)) != appliedOffsets.at(i)) {
+            // Waits for the end of this answer.
+            recalculate(false);
+            return;
+        }
+    }
 }
 
 // ---- Reset ----
@@ -273,18 +288,20 @@ void CrossLineWidget::resetInstallationNow()
     ui->listWidget->clear();
     if (chart) {
         chart->removeAllSeries();
-        for (QAbstractAxis *axis : chart->axes(Qt::Horizontal | Qt::Vertical))
-            chart->removeAxis(axis);
+        deleteAxes();
     }
     ui->motionDelayMS->clear();
     ui->svpFileNameEdit->clear();
     ui->svpForTxCheckBox->setChecked(false);
 
     crossLineData->resetNexraInst();
-    // While the offset boxes are connected, the first box the refill changes
-    // starts a recalculation from the refilled controls; the rest of the
-    // reset then waits for its answer.
+    // A connected box would ask for a recalculation from half-refilled
+    // controls; the reload ends with one from all of them.
+    const bool connected = installationControlsConnected;
+    disconnectInstallationControls();
     updateInstallationControls();
+    if (connected)
+        connectInstallationControls();
     runWhenDataIdle([this] {
         crossLineData->setSvpForTx(false);
         crossLineData->setResetState(0);
@@ -329,6 +346,7 @@ void CrossLineWidget::connectInstallationControls()
     for (QDoubleSpinBox *box : offsetSpinBoxes())
         connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
                 qOverload<>(&CrossLineWidget::recalculate), Qt::UniqueConnection);
+    installationControlsConnected = true;
 }
 
 void CrossLineWidget::disconnectInstallationControls()
@@ -336,6 +354,7 @@ void CrossLineWidget::disconnectInstallationControls()
     for (QDoubleSpinBox *box : offsetSpinBoxes())
         disconnect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
                    qOverload<>(&CrossLineWidget::recalculate));
+    installationControlsConnected = false;
 }
 
 void CrossLineWidget::setInteractiveEditMode(bool on)

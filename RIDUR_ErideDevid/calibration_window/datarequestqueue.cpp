@@ -1,5 +1,7 @@
 #include "datarequestqueue.h"
 
+#include <QThread>
+
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
 
@@ -14,7 +16,7 @@ void DataRequestQueue::run(std::function<void()> request, Kind kind)
 {
     if (!request)
         return;
-    if (jobRunning)
+    if (busy())
         enqueue(std::move(request), kind);
     else
         execute(request);
@@ -25,11 +27,18 @@ void DataRequestQueue::jobStarted()
     if (jobRunning)
         LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("DataRequestQueue: a job started while another runs"));
     jobRunning = true;
+    awaitingAnswer = true;
+}
+
+void DataRequestQueue::jobAnswered()
+{
+    awaitingAnswer = false;
 }
 
 void DataRequestQueue::jobFinished(std::function<void()> continuation)
 {
     jobRunning = false;
+    awaitingAnswer = false;
     if (continuation)
         execute(continuation);
     drain();
@@ -39,20 +48,29 @@ void DataRequestQueue::execute(const std::function<void()> &request)
 {
     if (executing++ == 0)
         insertAt = 0;
+    const int outerLoopLevel = executingLoopLevel;
+    executingLoopLevel = QThread::currentThread()->loopLevel();
     request();
-    --executing;
+    executingLoopLevel = outerLoopLevel;
+    // What the request queued, or what came in while it ran, may run now.
+    if (--executing == 0)
+        drain();
 }
 
 void DataRequestQueue::enqueue(std::function<void()> request, Kind kind)
 {
-    const int at = executing > 0 ? insertAt : queue.size();
+    // Made by the request being carried out, or arrived through an event
+    // loop it opened (a modal box) and so after the ones already waiting.
+    const bool madeByRequest =
+        executing > 0 && QThread::currentThread()->loopLevel() <= executingLoopLevel;
+    const int at = madeByRequest ? insertAt : queue.size();
     if (kind != Other && at > 0 && queue.at(at - 1).kind == kind) {
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: request merged with the waiting one, kind ")
                                     << static_cast<int>(kind));
         return;
     }
     queue.insert(at, Entry{kind, std::move(request)});
-    if (executing > 0)
+    if (madeByRequest)
         ++insertAt;
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: request held back, waiting ") << queue.size());
 }
@@ -62,7 +80,7 @@ void DataRequestQueue::drain()
     if (draining)
         return;
     draining = true;
-    while (!jobRunning && !queue.isEmpty()) {
+    while (!busy() && !queue.isEmpty()) {
         const Entry entry = queue.takeFirst();
         execute(entry.request);
     }

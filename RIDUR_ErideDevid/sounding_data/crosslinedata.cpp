@@ -98,7 +98,9 @@ void CrossLineData::resetNexraInst()
 {
     if (!nexraFile)
         return;
-    for (const QString &path : qAsConst(workingRawFiles)) {
+    // A copy: the mismatch box's event loop must not pull the list away.
+    const QStringList files = workingRawFiles;
+    for (const QString &path : files) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)

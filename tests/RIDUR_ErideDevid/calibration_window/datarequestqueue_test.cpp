@@ -2,7 +2,11 @@
 // and what is merged.
 #include "datarequestqueue.h"
 
+#include "crosslinedata.h"
+
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +82,52 @@ TEST_F(DataRequestQueueTest, RequestsMadeByARequestGoBeforeTheWaitingOnes)
     EXPECT_EQ(log, (QStringList{"reset", "recalc", "reset-rest", "reset-end", "caller"}));
 }
 
+// As the reset's modal box: a request that opens an event loop is still
+// being carried out, so what arrives through that loop waits behind the
+// requests already waiting, and the ones the request makes itself go first.
+TEST_F(DataRequestQueueTest, ARequestCountsAsAJobWhileItsEventLoopRuns)
+{
+    bool busyInside = false;
+    const auto reset = [this, &busyInside] {
+        log << "reset";
+        queue.run(note("reset-reload"));
+        QEventLoop box;
+        QTimer::singleShot(0, &box, [this, &box] {
+            queue.run(note("caller"));
+            box.quit();
+        });
+        box.exec();
+        busyInside = queue.busy();
+        log << "box-closed";
+        queue.run(note("reset-end"));
+    };
+
+    queue.run(reset);
+    EXPECT_TRUE(busyInside);
+    EXPECT_EQ(log, (QStringList{"reset", "box-closed", "reset-reload", "reset-end", "caller"}));
+    EXPECT_FALSE(queue.busy());
+
+    log.clear();
+    queue.jobStarted();
+    queue.run(reset);
+    queue.run(note("waiting"));
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"reset", "box-closed", "reset-reload", "reset-end", "waiting", "caller"}));
+    EXPECT_EQ(queue.waiting(), 0);
+}
+
+TEST_F(DataRequestQueueTest, DataThreadIdleUntilAJobIsSentAndAgainOnceAnswered)
+{
+    EXPECT_TRUE(queue.dataThreadIdle());
+    queue.jobStarted();
+    EXPECT_FALSE(queue.dataThreadIdle());
+    queue.jobAnswered();
+    EXPECT_TRUE(queue.dataThreadIdle());
+    EXPECT_TRUE(queue.busy()); // the answer is being handled
+    queue.jobFinished();
+    EXPECT_FALSE(queue.busy());
+}
+
 TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
 {
     queue.jobStarted();
@@ -103,6 +153,30 @@ TEST_F(DataRequestQueueTest, AdjacentRequestsOfOneKindAreMergedOthersAreNot)
     EXPECT_EQ(queue.waiting(), 6);
     queue.jobFinished();
     EXPECT_EQ(log, (QStringList{"recalc1", "preview", "recalc3", "load1", "other1", "other2"}));
+}
+
+// The window's pointer to the data object: usable while no job is without
+// its answer, an assertion failure (debug builds) in between.
+TEST(IdleDataPointerTest, AssertsBetweenAJobsSendingAndItsAnswer)
+{
+    CrossLineData data;
+    DataRequestQueue queue;
+    const IdleDataPointer pointer(&data, &queue);
+    EXPECT_FALSE(pointer->isNexra());
+    queue.jobStarted();
+#ifndef QT_NO_DEBUG
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(pointer->isNexra(), "while the data thread works");
+    EXPECT_DEATH(
+        {
+            CrossLineData *raw = pointer;
+            Q_UNUSED(raw);
+        },
+        "while the data thread works");
+#endif
+    queue.jobAnswered();
+    EXPECT_FALSE(pointer->isNexra());
+    EXPECT_EQ(static_cast<CrossLineData *>(pointer), &data);
 }
 
 } // namespace

@@ -2,9 +2,13 @@
 // offset boxes, the legend after a recalculation, reset and corridor width.
 #include "loadcontrol_test_support.h"
 
+#include "debug_capture.h"
 #include "log_capture.h"
 
+#include <QAbstractSeries>
+#include <QChart>
 #include <QListWidget>
+#include <QValueAxis>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -207,6 +211,10 @@ TEST_F(LoadControlTest, LegendAfterFullRecalculation)
     }
 }
 
+// With the boxes connected, the refill asks for nothing: the one
+// recalculation after the reset is the reload's, from the raw file's values
+// in every box, so it corrects nothing. The chart never holds an axis that
+// is not in it, and ends with both axes attached to every line.
 TEST_F(LoadControlTest, ResetRefillsReloadsAndRecalculatesOnceRequested)
 {
     nexra::InstallationDescription inst = nexra::defaultInstallation(1);
@@ -222,7 +230,28 @@ TEST_F(LoadControlTest, ResetRefillsReloadsAndRecalculatesOnceRequested)
     ASSERT_TRUE(waitIdle());
 
     QSignalSpy loads(w.get(), &CrossLineWidget::requestRegionData);
-    QSignalSpy recalcs(w.get(), &CrossLineWidget::reqRecalculatedDepths);
+    // What each recalculation request is sent, read as it goes out.
+    struct Sent {
+        QList<double> corrections;
+        float txRoll;
+        float attitudePitch;
+    };
+    QList<Sent> recalcs;
+    QObject::connect(w.get(), &CrossLineWidget::reqRecalculatedDepths, [&] {
+        const InstallationLists &lists = *data->installationLists();
+        recalcs << Sent{CrossLineDataInspector::attitudeCorrections(*data),
+                        lists.transducers.value(0).roll, lists.attitudeSensors.value(0).pitch};
+    });
+    int strayAxes = 0;
+    const auto countStrayAxes = [&] {
+        QtCharts::QChart *chart = Inspector::chart(*w);
+        for (QtCharts::QValueAxis *axis : {Inspector::axisX(*w), Inspector::axisY(*w)})
+            strayAxes += axis && !(chart && chart->axes().contains(axis));
+    };
+    QObject::connect(w.get(), &CrossLineWidget::requestRegionData, countStrayAxes);
+    QObject::connect(w.get(), &CrossLineWidget::reqRecalculatedDepths, countStrayAxes);
+    DebugCapture qtMessages;
+
     ui->motionDelayMS->setValue(12);
     ui->resetButton->click();
     ASSERT_TRUE(waitIdle());
@@ -230,11 +259,72 @@ TEST_F(LoadControlTest, ResetRefillsReloadsAndRecalculatesOnceRequested)
     EXPECT_DOUBLE_EQ(ui->att1P->value(), 0.75);
     EXPECT_TRUE(ui->motionDelayMS->text().isEmpty());
     EXPECT_EQ(loads.count(), 1);
-    // The refill's own recalculation (boxes connected), then the load's.
-    EXPECT_EQ(recalcs.count(), 2);
+    EXPECT_EQ(recalcs.size(), 1);
+    ASSERT_FALSE(recalcs.isEmpty());
+    EXPECT_EQ(recalcs[0].corrections, (QList<double>{0, 0, 0, 0}));
+    EXPECT_FLOAT_EQ(recalcs[0].txRoll, 1.5f);
+    EXPECT_FLOAT_EQ(recalcs[0].attitudePitch, 0.75f);
+    float original[4];
+    Inspector::originalAttitude(*w, original);
+    EXPECT_FLOAT_EQ(original[1], 0.75f);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // The lists hold the raw file's values again.
     EXPECT_FLOAT_EQ(data->installationLists()->transducers.value(0).roll, 1.5f);
+
+    EXPECT_EQ(strayAxes, 0);
+    EXPECT_EQ(qtMessages.count(QStringLiteral("Can not find axis on the chart.")), 0);
+    QtCharts::QChart *chart = Inspector::chart(*w);
+    ASSERT_NE(chart, nullptr);
+    ASSERT_NE(Inspector::axisX(*w), nullptr);
+    ASSERT_NE(Inspector::axisY(*w), nullptr);
+    ASSERT_FALSE(chart->series().isEmpty());
+    for (QtCharts::QAbstractSeries *series : chart->series()) {
+        EXPECT_TRUE(series->attachedAxes().contains(Inspector::axisX(*w))) << series->name().toStdString();
+        EXPECT_TRUE(series->attachedAxes().contains(Inspector::axisY(*w))) << series->name().toStdString();
+    }
+    // Still connected: an edit recalculates.
+    ui->att1R->setValue(0.5);
+    EXPECT_EQ(recalcs.size(), 2);
+    ASSERT_TRUE(waitIdle());
+}
+
+// An edit made while a recalculation runs (the boxes disconnected) asks for
+// one more recalculation once the answer has been handled, unless the box
+// holds again what was applied.
+TEST_F(LoadControlTest, EditDuringARecalculationIsRecalculatedAfterIt)
+{
+    ASSERT_TRUE(load({rawFile()}));
+    ASSERT_TRUE(recalculate());
+    const struct {
+        const char *what;
+        QList<double> editsDuringTheJob;
+        int recalculations;
+        float appliedRoll;
+    } cases[] = {
+        {"box changed", {2.0}, 2, 2.0f},
+        {"box changed back", {2.0, 1.0}, 1, 1.0f},
+        {"no edit", {}, 1, 1.0f},
+    };
+    double start = 0.0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            const QSignalBlocker quiet(ui->att1R);
+            ui->att1R->setValue(start);
+        }
+        ASSERT_TRUE(recalculate());
+        QSignalSpy recalcs(w.get(), &CrossLineWidget::reqRecalculatedDepths);
+        ui->att1R->setValue(1.0); // connected: recalculates with 1
+        ASSERT_TRUE(w->dataThreadBusy());
+        for (double value : c.editsDuringTheJob)
+            ui->att1R->setValue(value);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(recalcs.count(), c.recalculations);
+        EXPECT_FLOAT_EQ(data->installationLists()->attitudeSensors.value(0).roll, c.appliedRoll);
+        EXPECT_FLOAT_EQ(float(ui->att1R->value()), c.appliedRoll);
+        start += 10.0;
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(LoadControlTest, ResetBeforeAnyRecalculationReloadsOnly)

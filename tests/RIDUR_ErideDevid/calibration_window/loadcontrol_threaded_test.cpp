@@ -68,12 +68,13 @@ protected:
         ui->corridorWidth->setValue(20);
     }
 
-    // A caller request: notes its name and checks that no job runs.
+    // A caller request: notes its name and checks that no job runs (the
+    // window counts the request itself as busy while it is carried out).
     void callerRequest(const QString &name, bool reload)
     {
         w->runWhenDataIdle([this, name, reload] {
             order << name;
-            if (sent != answered || w->dataThreadBusy())
+            if (sent != answered)
                 overlaps << name;
             if (reload) { // as "ADDLINE" and "SETCORRIDOR"
                 data->clearData();

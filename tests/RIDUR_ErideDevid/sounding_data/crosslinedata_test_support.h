@@ -18,6 +18,12 @@ struct CrossLineDataInspector {
     static bool nexraFile(const CrossLineData &d) { return d.nexraFile; }
     static void setNexraFile(CrossLineData &d, bool value) { d.nexraFile = value; }
     static QString projectionFile(const CrossLineData &d) { return d.projectionFile; }
+    // Roll, pitch, heading and motion-delay corrections of the next recalculation.
+    static QList<double> attitudeCorrections(const CrossLineData &d)
+    {
+        return {d.rollCorrection, d.pitchCorrection, d.headingCorrection,
+                double(d.motionDelayCorrection)};
+    }
 };
 
 // Writes the Mercator-in-centimetres definition into dir and returns its path.
