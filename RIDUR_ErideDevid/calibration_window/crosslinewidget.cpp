@@ -256,6 +256,11 @@ void CrossLineWidget::initWidgets()
                                                            : QStringLiteral(":/style.css"));
     applyStyleSheet(&styleSheetFile, UiStyleModeDay, 1);
     applyStyleClasses(this);
+
+    // Extra width goes to the chart: the left column starts at its minimum
+    // under the applied sheets, the Preview pane takes the rest.
+    ui->layoutWidget->ensurePolished();
+    ui->splitter->setSizes({ui->layoutWidget->minimumSizeHint().width(), width()});
 }
 
 void CrossLineWidget::createMenus()
