@@ -5,6 +5,7 @@
 
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScrollBar>
 
 TaskProgressWidget::TaskProgressWidget(QWidget *parent)
@@ -40,8 +41,11 @@ void TaskProgressWidget::setTaskName(const QString &name)
 
 void TaskProgressWidget::setProgress(int current, int total)
 {
-    ui->taskProgressBar->setRange(0, total);
-    ui->taskProgressBar->setValue(current);
+    // The bar ignores a value outside its range: a current past the total
+    // shows a full bar, a negative one an empty bar.
+    QProgressBar *bar = ui->taskProgressBar;
+    bar->setRange(0, total);
+    bar->setValue(qBound(bar->minimum(), current, bar->maximum()));
 
     if (current == 0)
         ui->compleatedBox->setCheckState(Qt::Unchecked);

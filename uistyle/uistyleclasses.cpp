@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QIcon>
 #include <QList>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
@@ -17,6 +18,21 @@ const char ClassProperty[] = "class";
 QString styleClassOf(const QObject *object)
 {
     return object->property(ClassProperty).toString();
+}
+
+// A widget that is already polished keeps the look of its old class until
+// the style polishes it again.
+void setStyleClass(QObject *object, const QString &styleClass)
+{
+    const bool changed = styleClassOf(object) != styleClass;
+    object->setProperty(ClassProperty, styleClass);
+    if (!changed || !object->isWidgetType())
+        return;
+    auto *widget = static_cast<QWidget *>(object);
+    if (!widget->testAttribute(Qt::WA_WState_Polished))
+        return;
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
 }
 
 QIcon recoloured(const QIcon &icon, bool gp)
@@ -43,8 +59,8 @@ void styleIconButton(QAbstractButton *button, const QString &passedClass)
 
     auto *toolButton = qobject_cast<QToolButton *>(button);
     if (toolButton && toolButton->toolButtonStyle() == Qt::ToolButtonTextBesideIcon) {
-        toolButton->setProperty(ClassProperty, gp ? QStringLiteral("GPIconWithText")
-                                                  : QStringLiteral("IconWithText"));
+        setStyleClass(toolButton, gp ? QStringLiteral("GPIconWithText")
+                                     : QStringLiteral("IconWithText"));
         // The button shows its default action's icon; an action without an
         // icon would replace the button's own icon by an empty one.
         QAction *action = toolButton->defaultAction();
@@ -53,7 +69,7 @@ void styleIconButton(QAbstractButton *button, const QString &passedClass)
         return;
     }
 
-    button->setProperty(ClassProperty, gp ? QStringLiteral("GPIcon") : QStringLiteral("Icon"));
+    setStyleClass(button, gp ? QStringLiteral("GPIcon") : QStringLiteral("Icon"));
     button->setIcon(recoloured(button->icon(), gp));
 }
 
@@ -62,7 +78,7 @@ void styleIconButton(QAbstractButton *button, const QString &passedClass)
 void setSystemMenuClass(QObject *object)
 {
     if (object)
-        object->setProperty(ClassProperty, QStringLiteral("SystemMenu"));
+        setStyleClass(object, QStringLiteral("SystemMenu"));
 }
 
 void applyStyleClasses(QObject *root)
@@ -89,7 +105,7 @@ void applyStyleClass(QObject *object, const QString &styleClass)
     const QString ownClass = styleClassOf(object);
     if (ownClass.isEmpty() || ownClass == QLatin1String("GP")
         || ownClass == QLatin1String("SystemMenu"))
-        object->setProperty(ClassProperty, styleClass);
+        setStyleClass(object, styleClass);
 
     const QObjectList children = object->children();
     for (QObject *child : children) {

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QShowEvent>
 #include <QSplitterHandle>
 #include <QThread>
 #include <QTimer>
@@ -314,6 +315,18 @@ bool CrossLineWidget::eventFilter(QObject *watched, QEvent *event)
             view->setRubberBand(ctrl ? QChartView::NoRubberBand : QChartView::RectangleRubberBand);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void CrossLineWidget::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (splitterSized)
+        return;
+    splitterSized = true;
+    // Extra width goes to the chart: the left column starts at its minimum
+    // under the applied sheets (polished by now), the Preview pane takes the
+    // rest.
+    ui->splitter->setSizes({ui->layoutWidget->minimumSizeHint().width(), ui->splitter->width()});
 }
 
 void CrossLineWidget::closeEvent(QCloseEvent *event)

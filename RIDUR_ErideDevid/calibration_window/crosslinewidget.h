@@ -23,6 +23,7 @@ class QDoubleSpinBox;
 class QEvent;
 class QLabel;
 class QListWidgetItem;
+class QShowEvent;
 class QThread;
 class QWebSocket;
 struct InstallationLists;
@@ -121,6 +122,9 @@ public slots:
 protected:
     // Hides the progress windows and tells the caller; stays accepted.
     void closeEvent(QCloseEvent *event) override;
+    // On the first show the left column gets its minimum width and the
+    // chart the rest.
+    void showEvent(QShowEvent *event) override;
 
 private:
     friend struct CrossLineWidgetInspector; // tests
@@ -239,6 +243,8 @@ private:
     bool loading = true;
     bool interactiveEditMode = false;
     bool ctrlHeld = false;
+    // The splitter has had its first sizes (showEvent).
+    bool splitterSized = false;
     CProjection *projection = nullptr;
     QString survey;
     QString projectionFile;

@@ -134,17 +134,22 @@ qint64 nowMs()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-// The drawn point of a scatter series nearest to a clicked position, when
-// one lies under the click. An OpenGL series reports the clicked position
-// rather than the marker's point.
-QPointF snapToMarker(QChart *chart, QScatterSeries *series, const QPointF &clicked)
+// How far from a drawn point a click on a line still finds it, in pixels.
+constexpr double lineClickReach = 4.0;
+
+// The drawn point of the series nearest to a clicked position, when one lies
+// within reach (pixels) of the click; otherwise the clicked position. A line
+// series and an OpenGL scatter series report the clicked position rather
+// than a point of the series.
+QPointF nearestDrawnPoint(QChart *chart, QXYSeries *series, const QPointF &clicked, double reach)
 {
+    if (chart->plotArea().isEmpty())
+        return clicked;
     const QPointF origin = chart->mapToPosition(clicked, series);
     const QPointF unitX = chart->mapToPosition(clicked + QPointF(1, 0), series);
     const QPointF unitY = chart->mapToPosition(clicked + QPointF(0, 1), series);
     const double pxPerX = unitX.x() - origin.x();
     const double pxPerY = unitY.y() - origin.y();
-    const double reach = series->markerSize() / 2.0 + 1.0;
     double best = reach * reach;
     QPointF found = clicked;
     for (const QPointF &p : series->pointsVector()) {
@@ -471,9 +476,10 @@ QString CrossLineWidget::lineSuffix(const QString &seriesName)
 void CrossLineWidget::clickedOnSeries(QPointF point)
 {
     auto *series = qobject_cast<QXYSeries *>(sender());
-    if (series && series->useOpenGL() && chart) {
-        if (auto *scatter = qobject_cast<QScatterSeries *>(series))
-            point = snapToMarker(chart, scatter, point);
+    if (series && chart) {
+        auto *scatter = qobject_cast<QScatterSeries *>(series);
+        const double reach = scatter ? scatter->markerSize() / 2.0 + 1.0 : lineClickReach;
+        point = nearestDrawnPoint(chart, series, point, reach);
     }
 
     QString text = QStringLiteral("%1= %2, %3= %4")

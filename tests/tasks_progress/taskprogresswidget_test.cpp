@@ -15,6 +15,7 @@ struct ProgressCase {
     int total;
     Qt::CheckState before;
     Qt::CheckState expected;
+    int barValue; // a current past the total fills the bar, a negative one empties it
 };
 
 class TaskRowProgress : public ::testing::TestWithParam<ProgressCase> {};
@@ -31,19 +32,20 @@ TEST_P(TaskRowProgress, CheckStateAndBar)
     EXPECT_EQ(row.isCompleted(), c.expected == Qt::Checked);
     auto *bar = part<QProgressBar>(&row, "taskProgressBar");
     EXPECT_EQ(bar->maximum(), std::max(c.total, 0));
+    EXPECT_EQ(bar->value(), c.barValue);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, TaskRowProgress,
-    ::testing::Values(ProgressCase{0, 100, Qt::Checked, Qt::Unchecked},
-                      ProgressCase{50, 100, Qt::Unchecked, Qt::PartiallyChecked},
-                      ProgressCase{100, 100, Qt::Unchecked, Qt::Checked},
-                      ProgressCase{120, 100, Qt::Unchecked, Qt::Checked},
-                      ProgressCase{5, 0, Qt::Unchecked, Qt::Checked},
-                      ProgressCase{0, 0, Qt::Checked, Qt::Unchecked},
-                      ProgressCase{-1, 100, Qt::PartiallyChecked, Qt::PartiallyChecked},
-                      ProgressCase{-1, 100, Qt::Unchecked, Qt::Unchecked},
-                      ProgressCase{-1, -5, Qt::Unchecked, Qt::Checked}),
+    ::testing::Values(ProgressCase{0, 100, Qt::Checked, Qt::Unchecked, 0},
+                      ProgressCase{50, 100, Qt::Unchecked, Qt::PartiallyChecked, 50},
+                      ProgressCase{100, 100, Qt::Unchecked, Qt::Checked, 100},
+                      ProgressCase{120, 100, Qt::Unchecked, Qt::Checked, 100},
+                      ProgressCase{5, 0, Qt::Unchecked, Qt::Checked, 0},
+                      ProgressCase{0, 0, Qt::Checked, Qt::Unchecked, 0},
+                      ProgressCase{-1, 100, Qt::PartiallyChecked, Qt::PartiallyChecked, 0},
+                      ProgressCase{-1, 100, Qt::Unchecked, Qt::Unchecked, 0},
+                      ProgressCase{-1, -5, Qt::Unchecked, Qt::Checked, 0}),
     [](const ::testing::TestParamInfo<ProgressCase> &info) {
         auto number = [](int v) { return (v < 0 ? "minus" : "") + std::to_string(std::abs(v)); };
         return number(info.param.current) + "_of_" + number(info.param.total) + "_from_"

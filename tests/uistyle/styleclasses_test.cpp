@@ -1,6 +1,8 @@
 #include "uistyle_test_support.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QMainWindow>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
@@ -224,4 +226,31 @@ TEST(StyleClassSystemMenu, SetsTheClass)
     setSystemMenuClass(&menuBar);
     EXPECT_EQ(classOf(&menuBar), "SystemMenu");
     setSystemMenuClass(nullptr);
+}
+
+// A class given to a widget that is already polished takes effect at once:
+// the tool buttons of a tool bar that was shown with its actions before the
+// walk reached it get the exact size of their icon class.
+TEST_F(UiStyleTest, ClassOfAnAlreadyPolishedWidgetTakesEffect)
+{
+    QBuffer noApplicationSheet;
+    applyStyleSheet(&noApplicationSheet, UiStyleModeDay, 1);
+
+    QMainWindow window;
+    auto *toolBar = new QToolBar;
+    QAction *action = toolBar->addAction(redSquareIcon(), QStringLiteral("Go"));
+    window.addToolBar(toolBar);
+    window.setCentralWidget(new QWidget);
+    window.show();
+    auto *button = qobject_cast<QToolButton *>(toolBar->widgetForAction(action));
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->testAttribute(Qt::WA_WState_Polished));
+    ASSERT_NE(button->minimumSize(), QSize(46, 46)) << "the plain tool-button rule before the walk";
+
+    applyStyleClass(toolBar, QStringLiteral("GP"));
+    EXPECT_EQ(classOf(button), "GPIcon");
+    EXPECT_EQ(button->minimumSize(), QSize(46, 46));
+    EXPECT_EQ(button->maximumSize(), QSize(46, 46));
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(button->size(), QSize(46, 46));
 }

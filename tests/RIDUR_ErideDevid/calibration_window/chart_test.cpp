@@ -525,6 +525,61 @@ TEST_F(ChartTest, FirstCtrlClickMeasuresAgainstZeroRecordAndEllipsoidRowFindsSou
     EXPECT_EQ(lines.at(5), QString("Depth difference= %1").arg(double(s.depth), 0, 'g', 6));
 }
 
+// A line series reports the clicked position on the line, not a point of it:
+// in both modes the click takes the nearest drawn point within a few pixels,
+// and a click far from every point finds nothing.
+TEST_F(ChartTest, ClickBesideADrawnPointFindsItInLineAndPointMode)
+{
+    load({write("a.nexra", {ping(6)})});
+    ui->displayTypeXSelect->setCurrentIndex(rowBeamNo);
+    ui->displayTypeYSelect->setCurrentIndex(rowTwoWayTime);
+    ui->displayPointSize->setValue(10);
+    const std::vector<SoundingData> soundings = [&] {
+        const auto list = data->corridorDepths(data->loadedRawFiles().at(0));
+        return std::vector<SoundingData>(list.cbegin(), list.cend());
+    }();
+    for (const bool pointMode : {false, true}) {
+        SCOPED_TRACE(pointMode ? "point mode" : "line mode");
+        (pointMode ? ui->displayModePoint : ui->displayModeLine)->setChecked(true);
+        draw(rowBeamNo, rowTwoWayTime, true, true, true);
+        Inspector::chartView(*window)->resize(800, 600);
+        QChart *c = Inspector::chart(*window);
+        c->resize(800, 600);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        ASSERT_EQ(series().size(), 1);
+        QXYSeries *line = series().at(0);
+        ASSERT_EQ(qobject_cast<QScatterSeries *>(line) != nullptr, pointMode);
+
+        // Beams 3 and 4 lie some 150 pixels apart on the plot.
+        const QPointF at3 = c->mapToPosition(line->at(3), line);
+        const QPointF at4 = c->mapToPosition(line->at(4), line);
+        ASSERT_GT(QLineF(at3, at4).length(), 100.0);
+        const QPointF towards4 = (at4 - at3) / QLineF(at3, at4).length();
+
+        // Three pixels from beam 3 on the way to beam 4.
+        const QPointF near3 = c->mapToValue(at3 + 3.0 * towards4, line);
+        ASSERT_NE(near3, line->at(3));
+        Inspector::lastClickedSounding(*window) = SoundingData();
+        emit line->clicked(near3);
+        const QString time = QDateTime::fromMSecsSinceEpoch(soundings.at(3).timeMs)
+                                 .toString("yyyy-MM-dd hh:mm:ss-zzz");
+        EXPECT_EQ(ui->informationLabel->text(),
+                  QString("Beam No= 3, Two Way Time= %1\nLine 'a.nexra:0 - orig'\nTime= %2")
+                      .arg(line->at(3).y(), 0, 'g', 6)
+                      .arg(time));
+        EXPECT_EQ(Inspector::lastClickedSounding(*window).beamIndex, soundings.at(3).beamIndex);
+
+        // Halfway between the two: far from both.
+        const QPointF halfway = c->mapToValue((at3 + at4) / 2.0, line);
+        emit line->clicked(halfway);
+        EXPECT_EQ(ui->informationLabel->text(),
+                  QString("Beam No= %1, Two Way Time= %2\nLine 'a.nexra:0 - orig'")
+                      .arg(halfway.x(), 0, 'g', 6)
+                      .arg(halfway.y(), 0, 'g', 6));
+        EXPECT_EQ(Inspector::lastClickedSounding(*window).beamIndex, soundings.at(3).beamIndex);
+    }
+}
+
 // ---- Axis range controls ----
 
 TEST_F(ChartTest, RangeControlsOnAndOff)

@@ -34,6 +34,7 @@ struct CrossLineWidgetInspector {
     static bool &ctrlHeldFlag(CrossLineWidget &w) { return w.ctrlHeld; }
     static DisplayData &displayData(CrossLineWidget &w) { return w.displayData; }
     static const SoundingData &lastClickedSounding(const CrossLineWidget &w) { return w.lastClickedSounding; }
+    static SoundingData &lastClickedSounding(CrossLineWidget &w) { return w.lastClickedSounding; }
     static void createChartUI(CrossLineWidget &w, int xRow, int yRow, bool forceRange,
                               bool redrawOriginal, bool originalOnly)
     {
