@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -327,13 +328,21 @@ void CrossLineWidget::addSeriesPoints(const QString &lineName, QVector<QVector<Q
     QPointF *out = list.data();
     double lowX = minX, highX = maxX, lowY = minY, highY = maxY;
     for (const FloatPoint &p : sorted) {
-        lowY = std::min(lowY, double(p.y));
-        highY = std::max(highY, double(p.y));
+        // A coordinate that is not finite takes no part in the extents.
+        if (std::isfinite(p.y)) {
+            lowY = std::min(lowY, double(p.y));
+            highY = std::max(highY, double(p.y));
+        }
         *out++ = QPointF(p.x, p.y);
     }
-    if (!sorted.empty()) {
-        lowX = std::min(lowX, double(sorted.front().x));
-        highX = std::max(highX, double(sorted.back().x));
+    // Sorted by x, but a NaN x may sit at either end: the extremes are the
+    // first and last finite x.
+    const auto finiteX = [](const FloatPoint &p) { return std::isfinite(p.x); };
+    const auto first = std::find_if(sorted.begin(), sorted.end(), finiteX);
+    if (first != sorted.end()) {
+        const auto last = std::find_if(sorted.rbegin(), sorted.rend(), finiteX);
+        lowX = std::min(lowX, double(first->x));
+        highX = std::max(highX, double(last->x));
     }
     minX = lowX;
     maxX = highX;

@@ -610,7 +610,7 @@ TEST(ChartScreenshot, GeneratedSurveyInLineAndPointMode)
     cfg.seafloor.slopeEast = 0.02;
     cfg.seafloor.features = {{0, 20, 15, 3}};
     cfg.sonar.beamCount = 128;
-    cfg.misalignment.roll = 1.0;
+    cfg.mounting.truth.roll = 1.0;
     for (double headingDeg : {0.0, 90.0, 60.0, 120.0}) {
         nexra::SurveyLine line;
         const double h = headingDeg * 0.017453292519943295;
