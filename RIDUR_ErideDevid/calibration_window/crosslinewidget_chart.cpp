@@ -328,21 +328,15 @@ void CrossLineWidget::addSeriesPoints(const QString &lineName, QVector<QVector<Q
     QPointF *out = list.data();
     double lowX = minX, highX = maxX, lowY = minY, highY = maxY;
     for (const FloatPoint &p : sorted) {
-        // A coordinate that is not finite takes no part in the extents.
-        if (std::isfinite(p.y)) {
+        // A point whose x or y is not finite takes no part in the extents
+        // (sorted by x, a NaN x may sit at either end).
+        if (std::isfinite(p.x) && std::isfinite(p.y)) {
+            lowX = std::min(lowX, double(p.x));
+            highX = std::max(highX, double(p.x));
             lowY = std::min(lowY, double(p.y));
             highY = std::max(highY, double(p.y));
         }
         *out++ = QPointF(p.x, p.y);
-    }
-    // Sorted by x, but a NaN x may sit at either end: the extremes are the
-    // first and last finite x.
-    const auto finiteX = [](const FloatPoint &p) { return std::isfinite(p.x); };
-    const auto first = std::find_if(sorted.begin(), sorted.end(), finiteX);
-    if (first != sorted.end()) {
-        const auto last = std::find_if(sorted.rbegin(), sorted.rend(), finiteX);
-        lowX = std::min(lowX, double(first->x));
-        highX = std::max(highX, double(last->x));
     }
     minX = lowX;
     maxX = highX;
