@@ -25,7 +25,7 @@
 namespace {
 
 constexpr double kDeg = 0.017453292519943295;
-constexpr double kHalfLine = 80.0; // metres
+constexpr double kHalfLine = 60.0; // metres
 
 struct RoundTripCase {
     const char *name;
@@ -87,7 +87,7 @@ protected:
         cfg.seafloor.depth = 50;
         cfg.seafloor.slopeEast = 0.002;
         cfg.seafloor.slopeNorth = -0.001;
-        cfg.sonar.beamCount = 128;
+        cfg.sonar.beamCount = 64;
         cfg.sonar.otherDatagrams = false;
         cfg.mounting.truth = sum(c.installation, c.error, 1);
         cfg.mounting.installation = installation;
@@ -125,7 +125,7 @@ protected:
         }
         ASSERT_TRUE(load(files));
         for (const QString &file : qAsConst(files))
-            ASSERT_GT(data->loadedCorridorDepths(file).size(), 500) << file.toStdString();
+            ASSERT_GT(data->loadedCorridorDepths(file).size(), 200) << file.toStdString();
     }
 
     // Selects the box's text and types the value with three decimals, then
@@ -219,7 +219,8 @@ protected:
     }
 
     // Every sounding of the lists against the truth, and the largest
-    // disagreements. Each must agree within `limit` of the edit.
+    // disagreements. Each must agree within the tolerance of the edit, or
+    // within what the records carry.
     Residuals againstTruth(const QList<SoundingData> &list, const nexra::MountingAngles &edit,
                            bool recordPrecisionOnly)
     {
@@ -234,13 +235,14 @@ protected:
             const double depth = std::fabs(double(s.depth) - g->trueDepth);
             const double position = std::hypot(east - trueEast, north - trueNorth);
             const Tolerance t = recordPrecisionOnly ? Tolerance{1e-4, 1e-3} : tolerance(*g, edit);
-            EXPECT_LE(depth, t.depth) << "beam " << s.beamIndex << " at " << s.timeMs;
-            EXPECT_LE(position, t.position) << "beam " << s.beamIndex << " at " << s.timeMs;
             worst.depth = std::max(worst.depth, depth);
             worst.position = std::max(worst.position, position);
             ++worst.count;
-            if (HasFailure())
+            if (depth > t.depth || position > t.position) { // the first one tells
+                EXPECT_LE(depth, t.depth) << "beam " << s.beamIndex << " at " << s.timeMs;
+                EXPECT_LE(position, t.position) << "beam " << s.beamIndex << " at " << s.timeMs;
                 break;
+            }
         }
         return worst;
     }
@@ -257,16 +259,18 @@ protected:
             double east, north, expectedEast, expectedNorth, expectedDepth, trueEast, trueNorth;
             local(s.northing, s.easting, &east, &north);
             predicted(*g, edit, &expectedEast, &expectedNorth, &expectedDepth);
-            const Tolerance t = tolerance(*g, edit);
-            EXPECT_LE(std::fabs(double(s.depth) - expectedDepth), t.depth) << "beam " << s.beamIndex;
-            EXPECT_LE(std::hypot(east - expectedEast, north - expectedNorth), t.position)
-                << "beam " << s.beamIndex;
             generator->toLocal(g->trueLatitude, g->trueLongitude, &trueEast, &trueNorth);
             fromTruth.depth = std::max(fromTruth.depth, std::fabs(double(s.depth) - g->trueDepth));
             fromTruth.position = std::max(fromTruth.position, std::hypot(east - trueEast, north - trueNorth));
             ++fromTruth.count;
-            if (HasFailure())
+            const Tolerance t = tolerance(*g, edit);
+            const double depth = std::fabs(double(s.depth) - expectedDepth);
+            const double position = std::hypot(east - expectedEast, north - expectedNorth);
+            if (depth > t.depth || position > t.position) { // the first one tells
+                EXPECT_LE(depth, t.depth) << "beam " << s.beamIndex << " at " << s.timeMs;
+                EXPECT_LE(position, t.position) << "beam " << s.beamIndex << " at " << s.timeMs;
                 break;
+            }
         }
         return fromTruth;
     }
@@ -331,7 +335,7 @@ TEST_P(CalibrationRoundTripThreaded, TrueAnglesAlignTheLinesAndMirroredOnesDoNot
     }
     int pairs = 0;
     const double crossing = crossingDifference(corridorOf(0), corridorOf(1), &pairs);
-    EXPECT_GT(pairs, 50);
+    EXPECT_GT(pairs, 20);
     Tolerance worst{0, 0};
     for (const nexra::GeneratedSounding &g : qAsConst(truth))
         worst.depth = std::max(worst.depth, tolerance(g, c.error).depth);
@@ -371,7 +375,7 @@ TEST_P(CalibrationRoundTripThreaded, TrueAnglesAlignTheLinesAndMirroredOnesDoNot
     for (int line = 0; line < 2; ++line) {
         SCOPED_TRACE(line);
         const Residuals reloaded = againstTruth(data->loadedCorridorDepths(files.at(line)), {}, true);
-        EXPECT_GT(reloaded.count, 500);
+        EXPECT_GT(reloaded.count, 200);
     }
 }
 
