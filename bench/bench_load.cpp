@@ -37,7 +37,7 @@ nexra::SurveyConfig surveyConfig()
     cfg.seafloor.features = {{100, 50, 40, 8}, {-300, -200, 80, -6}};
     cfg.sonar.beamCount = 512;
     cfg.sonar.swathAngle = 130;
-    cfg.misalignment.roll = 0.5;
+    cfg.mounting.truth.roll = 0.5;
     // Four lines of 1200 pings crossing at the origin: about 300 MB.
     for (double headingDeg : {0.0, 90.0, 45.0, 135.0}) {
         nexra::SurveyLine line;

@@ -32,7 +32,7 @@ nexra::SurveyConfig surveyConfig()
     cfg.seafloor.depth = 40;
     cfg.seafloor.slopeEast = 0.01;
     cfg.sonar.beamCount = 256;
-    cfg.misalignment.roll = 0.5;
+    cfg.mounting.truth.roll = 0.5;
     nexra::SurveyLine line;
     line.start = nexra::offsetPosition(60.0, 5.0, 0.0, 0, -400);
     line.end = nexra::offsetPosition(60.0, 5.0, 0.0, 0, 399.9);

@@ -29,6 +29,8 @@
 #include <QVBoxLayout>
 #include <QWebSocket>
 
+#include <cmath>
+
 #include <log4cplus/log4cplus.h>
 
 QT_CHARTS_USE_NAMESPACE
@@ -167,9 +169,9 @@ void CrossLineWidget::initWidgets()
     {
         QSettings guiIni(guiIniPath(), QSettings::IniFormat);
         guiIni.beginGroup(runtimeGroup);
-        const float width = guiIni.contains(corridorWidthKey)
-                                ? static_cast<float>(guiIni.value(corridorWidthKey).toDouble())
-                                : 2.0f;
+        const float stored = static_cast<float>(guiIni.value(corridorWidthKey, 2.0).toDouble());
+        // A width that is not finite ("nan", "inf") gives the default.
+        const float width = std::isfinite(stored) ? stored : 2.0f;
         ui->corridorWidth->setValue(width);
     }
 

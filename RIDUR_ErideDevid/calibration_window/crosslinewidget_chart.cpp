@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -332,13 +333,15 @@ void CrossLineWidget::addSeriesPoints(const QString &lineName, QVector<QVector<Q
     QPointF *out = list.data();
     double lowX = minX, highX = maxX, lowY = minY, highY = maxY;
     for (const FloatPoint &p : sorted) {
-        lowY = std::min(lowY, double(p.y));
-        highY = std::max(highY, double(p.y));
+        // A point whose x or y is not finite takes no part in the extents
+        // (sorted by x, a NaN x may sit at either end).
+        if (std::isfinite(p.x) && std::isfinite(p.y)) {
+            lowX = std::min(lowX, double(p.x));
+            highX = std::max(highX, double(p.x));
+            lowY = std::min(lowY, double(p.y));
+            highY = std::max(highY, double(p.y));
+        }
         *out++ = QPointF(p.x, p.y);
-    }
-    if (!sorted.empty()) {
-        lowX = std::min(lowX, double(sorted.front().x));
-        highX = std::max(highX, double(sorted.back().x));
     }
     minX = lowX;
     maxX = highX;

@@ -193,8 +193,11 @@ void CrossLineWidget::applyInstallationEdits(bool preview)
         }
     }
 
+    // The recalculation negates the pitch correction, so loaded minus edited
+    // pitch makes a pitch edit, like a roll or heading edit, turn the sonar
+    // right-handed: a positive edit moves the soundings forward (bow up).
     const float rollCorrection = newRoll - originalAttitude.roll;
-    const float pitchCorrection = newPitch - originalAttitude.pitch;
+    const float pitchCorrection = originalAttitude.pitch - newPitch;
     // The box holds the loaded heading wrapped, so an unedited heading gives 0.
     const float headingCorrection = wrapDegrees(newHeading - originalAttitude.heading);
     const qint32 motionDelayCorrection =

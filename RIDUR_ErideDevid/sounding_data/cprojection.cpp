@@ -17,19 +17,21 @@ CProjection *projectionInstance = nullptr;
 
 const std::string defaultDefinitionFileName = "dar_eravi6.txt";
 
-// Each definition line is read into a buffer of this size: at most 511
-// characters up to the line feed. After a longer line the stream fails and
-// every later line reads as empty.
-constexpr std::streamsize definitionLineBuffer = 512;
+// A definition line holds at most 511 characters before its line end (LF,
+// or CR LF as files written on Windows end their lines). After a longer line
+// the stream fails and every later line reads as empty.
+constexpr std::string::size_type definitionLineLength = 511;
 
 std::string readDefinitionLine(std::istream &stream)
 {
-    char buffer[definitionLineBuffer] = {};
-    stream.getline(buffer, definitionLineBuffer);
-    std::string line(buffer);
-    // Files written on Windows end their lines with CR LF.
+    std::string line;
+    std::getline(stream, line);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (line.size() > definitionLineLength) {
+        line.resize(definitionLineLength);
+        stream.setstate(std::ios::failbit);
+    }
     return line;
 }
 

@@ -47,6 +47,7 @@ void CrossLineData::clearData()
     workingRawFiles.clear();
     regionSoundings.clear();
     corridorSoundings.clear();
+    loadedCorridorSoundings.clear();
 }
 
 QStringList CrossLineData::loadedRawFiles() const
@@ -67,6 +68,11 @@ InstallationLists *CrossLineData::installationLists()
 QList<SoundingData> &CrossLineData::corridorDepths(const QString &path)
 {
     return corridorSoundings[path];
+}
+
+QList<SoundingData> CrossLineData::loadedCorridorDepths(const QString &path) const
+{
+    return loadedCorridorSoundings.value(path);
 }
 
 void CrossLineData::setSurvey(const QString &name)

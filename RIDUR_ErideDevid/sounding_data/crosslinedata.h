@@ -42,6 +42,9 @@ public:
 
     InstallationLists *installationLists();
     QList<SoundingData> &corridorDepths(const QString &path);
+    // The corridor list of a raw file as the last load built it; a
+    // recalculation leaves it as it is.
+    QList<SoundingData> loadedCorridorDepths(const QString &path) const;
 
     void setSurvey(const QString &name);
     void setProjectionFile(const QString &path);
@@ -98,6 +101,7 @@ private:
     QStringList rawFileNames;
     QHash<QString, QList<SoundingData>> regionSoundings;
     QHash<QString, QList<SoundingData>> corridorSoundings;
+    QHash<QString, QList<SoundingData>> loadedCorridorSoundings;
     bool resetFlag = true;
     bool svpForTx = false;
     qint32 resetValue = 0;

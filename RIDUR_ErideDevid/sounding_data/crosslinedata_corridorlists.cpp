@@ -42,6 +42,8 @@ void CrossLineData::getCorridorVLDepths(const QString &path)
         setCorridorDistances(record);
         corridor.append(record);
     }
+    // Shared until a recalculation writes the corridor list.
+    loadedCorridorSoundings[path] = corridor;
 }
 
 void CrossLineData::setCorridorDistances(SoundingData &record) const

@@ -105,7 +105,10 @@ void DisplayData::buildLines(qint32 headFilter, bool asLoaded)
 void DisplayData::buildLinesFromSoundings(qint32 headFilter, bool asLoaded)
 {
     for (const QString &path : data->loadedRawFiles()) {
-        const QList<SoundingData> &corridor = data->corridorDepths(path);
+        // The lines as loaded keep the soundings of the load, whatever a
+        // recalculation has made of the corridor lists since.
+        const QList<SoundingData> corridor =
+            asLoaded ? data->loadedCorridorDepths(path) : data->corridorDepths(path);
         QList<SoundingData> line;
         line.reserve(corridor.size());
         for (const SoundingData &s : corridor)

@@ -9,12 +9,22 @@ namespace {
 
 const quint16 transducerModel = 9117;
 
-// Numbers in the C locale; an empty or malformed value gives 0.
+// Numbers in the C locale; an empty or malformed value gives 0, and so does
+// one that is not finite ("nan", "inf"), so that it never reaches a
+// recalculation.
 double toNumber(const QString &value)
 {
     bool ok = false;
     const double number = value.toDouble(&ok);
-    return ok ? number : 0.0;
+    return ok && std::isfinite(number) ? number : 0.0;
+}
+
+// A number for a single-precision field: beyond the float range it gives 0.
+float toFloatNumber(const QString &value)
+{
+    const double number = toNumber(value);
+    return std::fabs(number) <= double(std::numeric_limits<float>::max()) ? static_cast<float>(number)
+                                                                          : 0.0f;
 }
 
 // A number truncated toward zero, held inside the int32 range.
@@ -93,9 +103,9 @@ bool parseTransducer(bool isRx, const QString &group, TransducerEntry &entry)
     entry.z = toNumber(items.value(QStringLiteral("Z")));
     entry.x = toNumber(items.value(QStringLiteral("X")));
     entry.y = toNumber(items.value(QStringLiteral("Y")));
-    entry.roll = static_cast<float>(toNumber(items.value(QStringLiteral("R"))));
-    entry.pitch = static_cast<float>(toNumber(items.value(QStringLiteral("P"))));
-    entry.heading = static_cast<float>(toNumber(items.value(QStringLiteral("H"))));
+    entry.roll = toFloatNumber(items.value(QStringLiteral("R")));
+    entry.pitch = toFloatNumber(items.value(QStringLiteral("P")));
+    entry.heading = toFloatNumber(items.value(QStringLiteral("H")));
     return true;
 }
 
@@ -117,7 +127,7 @@ bool parsePositionSensor(const QString &group, PositionSensorEntry &entry)
     entry.z = toNumber(items.value(QStringLiteral("Z")));
     entry.x = toNumber(items.value(QStringLiteral("X")));
     entry.y = toNumber(items.value(QStringLiteral("Y")));
-    entry.delay = static_cast<float>(toNumber(items.value(QStringLiteral("D"))));
+    entry.delay = toFloatNumber(items.value(QStringLiteral("D")));
 
     const QString tCode = items.value(QStringLiteral("T"));
     if (tCode == QLatin1String("PU"))
@@ -158,9 +168,9 @@ bool parseAttitudeSensor(const QString &group, AttitudeSensorEntry &sensor,
     sensor.x = delay.x = toNumber(items.value(QStringLiteral("X")));
     sensor.y = delay.y = toNumber(items.value(QStringLiteral("Y")));
     sensor.z = delay.z = toNumber(items.value(QStringLiteral("Z")));
-    sensor.roll = static_cast<float>(toNumber(items.value(QStringLiteral("R"))));
-    sensor.pitch = static_cast<float>(toNumber(items.value(QStringLiteral("P"))));
-    heading.heading = static_cast<float>(toNumber(items.value(QStringLiteral("H"))));
+    sensor.roll = toFloatNumber(items.value(QStringLiteral("R")));
+    sensor.pitch = toFloatNumber(items.value(QStringLiteral("P")));
+    heading.heading = toFloatNumber(items.value(QStringLiteral("H")));
 
     const qint32 delayMs = toTruncatedInt(items.value(QStringLiteral("D")));
     sensor.delay = delayMs;

@@ -33,7 +33,7 @@ QList<QByteArray> survey(int heads, double roll, bool others)
     cfg.sonar.beamCount = 6;
     cfg.sonar.headCount = heads;
     cfg.sonar.otherDatagrams = others;
-    cfg.misalignment.roll = roll;
+    cfg.mounting.truth.roll = roll;
     SurveyLine line;
     line.start = offsetPosition(60, 5, 0, 0, -2);
     line.end = offsetPosition(60, 5, 0, 0, 2);

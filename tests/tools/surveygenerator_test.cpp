@@ -1,5 +1,5 @@
 // The survey generator: recorded fields against hand-computed geometry, the
-// misalignment sign conventions against the first-order correction the
+// mounting sign conventions against the first-order correction the
 // recalculation applies, the files written and the ground truth.
 #include "surveygenerator.h"
 
@@ -106,13 +106,13 @@ ReadFile readFile(const QString &path)
     return out;
 }
 
-// The first-order correction of a sounding by roll and pitch deltas (degrees),
-// roll first: across -= r * depth, depth += r * across; then with e = -pitch,
-// depth *= 1 - e^2, along += e * depth.
+// The first-order correction of a sounding by roll and pitch errors (degrees,
+// right-handed), roll first: across -= r * depth, depth += r * across; then
+// with e = pitch, depth *= 1 - e^2, along += e * depth.
 void firstOrderCorrection(double roll, double pitch, double &depth, double &across, double &along)
 {
     const double r = roll * kDeg;
-    const double e = -pitch * kDeg;
+    const double e = pitch * kDeg;
     const double z = depth, y = across;
     depth = z + y * r;
     across = y - z * r;
@@ -167,13 +167,14 @@ TEST(SurveyGenerator, FlatSeafloorFieldsByHand)
     EXPECT_NEAR(g.trueDepthAt(0.001, 5.001), 50.0, 1e-12);
 }
 
-// Signs of the misalignments on the flat seafloor, by hand: the nadir and the
+// Signs of the mounting on the flat seafloor, by hand: the nadir and the
 // 60 degree starboard beam of a ping heading north.
-TEST(SurveyGenerator, MisalignmentSignsByHand)
+TEST(SurveyGenerator, MountingSignsByHand)
 {
     struct Case {
         const char *name;
-        double roll, pitch, heading;
+        double roll, pitch, heading; // true mounting
+        double installedRoll;        // the installation text's roll
         // recorded depth, across of the nadir beam; true across, along of it
         double nadirDepth, nadirTrueAcross, nadirTrueAlong;
         // recorded across of the starboard beam; true north offset of it
@@ -181,27 +182,30 @@ TEST(SurveyGenerator, MisalignmentSignsByHand)
     };
     const double slant1 = 50.0 / std::cos(1 * kDeg);
     const Case cases[] = {
-        {"none", 0, 0, 0, 50.0, 0.0, 0.0, 86.602540, 0.0},
+        {"none", 0, 0, 0, 0, 50.0, 0.0, 0.0, 86.602540, 0.0},
         // True fan turned starboard down: the nadir beam hits to port.
-        {"roll 1", 1, 0, 0, slant1, -slant1 * std::sin(1 * kDeg), 0.0,
+        {"roll 1", 1, 0, 0, 0, slant1, -slant1 * std::sin(1 * kDeg), 0.0,
          50.0 / std::cos(59 * kDeg) * std::sin(60 * kDeg), 0.0},
-        // The true seafloor lies aft of the recorded soundings.
-        {"pitch 1", 0, 1, 0, slant1, 0.0, -slant1 * std::sin(1 * kDeg),
-         86.602540 / std::cos(1 * kDeg), -slant1 * std::sin(1 * kDeg)},
+        // Bow up: the true seafloor lies ahead of the recorded soundings.
+        {"pitch 1", 0, 1, 0, 0, slant1, 0.0, slant1 * std::sin(1 * kDeg),
+         86.602540 / std::cos(1 * kDeg), slant1 * std::sin(1 * kDeg)},
         // The true fan turned clockwise: the starboard beam points south-east.
-        {"heading 10", 0, 0, 10, 50.0, 0.0, 0.0, 86.602540, -86.602540 * std::sin(10 * kDeg)},
+        {"heading 10", 0, 0, 10, 0, 50.0, 0.0, 0.0, 86.602540, -86.602540 * std::sin(10 * kDeg)},
+        // Mounted level, processed as rolled 1 degree starboard down: the
+        // vertical nadir beam is recorded 1 degree to port.
+        {"installed roll 1", 0, 0, 0, 1, 50.0 * std::cos(1 * kDeg), 0.0, 0.0,
+         50.0 / std::cos(60 * kDeg) * std::sin(59 * kDeg), 0.0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         SurveyConfig cfg = flatSurvey(60.0, 3);
-        cfg.misalignment.roll = c.roll;
-        cfg.misalignment.pitch = c.pitch;
-        cfg.misalignment.heading = c.heading;
+        cfg.mounting.truth = {c.roll, c.pitch, c.heading};
+        cfg.mounting.installation.roll = c.installedRoll;
         const SurveyGenerator g(cfg);
         const QVector<GeneratedSounding> s = soundings(g, 0, 0);
         ASSERT_EQ(s.size(), 3);
         EXPECT_NEAR(s[1].depth, c.nadirDepth, 2e-5);
-        EXPECT_NEAR(s[1].across, 0.0, 1e-6);
+        EXPECT_NEAR(s[1].across, -50.0 * std::sin(c.installedRoll * kDeg), 1e-5);
         EXPECT_NEAR(s[1].trueAcross, c.nadirTrueAcross, 1e-6);
         EXPECT_NEAR(s[1].trueAlong, c.nadirTrueAlong, 1e-6);
         EXPECT_NEAR(s[2].across, c.starboardAcross, 1e-4);
@@ -215,20 +219,22 @@ TEST(SurveyGenerator, MisalignmentSignsByHand)
 }
 
 // Recorded soundings corrected by the first-order roll/pitch correction and
-// placed again with heading + heading delta give the true seafloor point:
+// placed again with heading + heading error give the true seafloor point:
 // exactly (to float) in the first-order model, within R * angle^2 in the
-// rigid one. Over a sloped seafloor with features, two heads.
+// rigid one, also with an installation roll. Over a sloped seafloor with
+// features, two heads.
 TEST(SurveyGenerator, FirstOrderCorrectionRestoresTheSeafloor)
 {
     struct Case {
-        double roll, pitch, heading;
-        Misalignment::Model model;
+        double roll, pitch, heading; // errors: truth - installation
+        Mounting::Model model;
+        double installedRoll;
     };
     const Case cases[] = {
-        {1.0, 0, 0, Misalignment::FirstOrder},  {-0.7, 0, 0, Misalignment::FirstOrder},
-        {0, 1.0, 0, Misalignment::FirstOrder},  {0, 0, 2.0, Misalignment::FirstOrder},
-        {0.5, -0.8, 1.5, Misalignment::FirstOrder}, {0.5, -0.8, 1.5, Misalignment::Rigid},
-        {1.0, 0, 0, Misalignment::Rigid},
+        {1.0, 0, 0, Mounting::FirstOrder, 0},  {-0.7, 0, 0, Mounting::FirstOrder, 0},
+        {0, 1.0, 0, Mounting::FirstOrder, 0},  {0, 0, 2.0, Mounting::FirstOrder, 0},
+        {0.5, -0.8, 1.5, Mounting::FirstOrder, 0}, {0.5, -0.8, 1.5, Mounting::Rigid, 0},
+        {1.0, 0, 0, Mounting::Rigid, 0}, {0.5, -0.8, 1.5, Mounting::Rigid, 2.0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.roll << " " << c.pitch << " " << c.heading << " model "
@@ -240,7 +246,9 @@ TEST(SurveyGenerator, FirstOrderCorrectionRestoresTheSeafloor)
         cfg.seafloor.features = {{10, 20, 15, 6}, {-30, 5, 10, -4}};
         cfg.sonar.beamCount = 64;
         cfg.sonar.headCount = 2;
-        cfg.misalignment = {c.roll, c.pitch, c.heading, c.model};
+        cfg.mounting.installation.roll = c.installedRoll;
+        cfg.mounting.truth = {c.installedRoll + c.roll, c.pitch, c.heading};
+        cfg.mounting.model = c.model;
         SurveyLine line;
         line.start = offsetPosition(60, 5, 30 * kDeg, 0, -20);
         line.end = offsetPosition(60, 5, 30 * kDeg, 0, 20);
@@ -259,7 +267,7 @@ TEST(SurveyGenerator, FirstOrderCorrectionRestoresTheSeafloor)
             g.toLocal(s.trueLatitude, s.trueLongitude, &e1, &n1);
             const double slant = std::sqrt(double(s.depth) * s.depth + double(s.across) * s.across);
             const double angle2 = (c.roll * c.roll + c.pitch * c.pitch) * kDeg * kDeg;
-            const double tolerance = c.model == Misalignment::FirstOrder ? 2e-4 : slant * angle2 + 2e-4;
+            const double tolerance = c.model == Mounting::FirstOrder ? 2e-4 : slant * angle2 + 2e-4;
             EXPECT_NEAR(depth, s.trueDepth, tolerance);
             EXPECT_NEAR(e0, e1, tolerance);
             EXPECT_NEAR(n0, n1, tolerance);
@@ -268,7 +276,7 @@ TEST(SurveyGenerator, FirstOrderCorrectionRestoresTheSeafloor)
             ++count;
         });
         EXPECT_EQ(count, 21 * 2 * 64);
-        if (c.model == Misalignment::Rigid && c.roll == 1.0) {
+        if (c.model == Mounting::Rigid && c.roll == 1.0) {
             EXPECT_GT(worst, 5e-3) << "the rigid model differs from the first-order one";
         }
     }

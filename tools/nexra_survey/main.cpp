@@ -35,25 +35,36 @@ Fields and signs:
   is the depth below the ellipsoid, which the tide does not change.
   Two-way time: seconds, 2 x slant range / --sound-speed.
 
-Misalignments (--roll, --pitch, --heading, degrees): the true angle of the
-sonar minus the angle the recorded data assume, that is the recalculation
-deltas that take the error out. The sonar records each beam at its nominal
-angle; the true beam is the nominal one turned by the misalignment, and the
-recorded sounding is the point at the true range along the nominal beam.
-With a recorded point (along, across, depth) and angles in radians:
-  roll r : true across = across - r * depth, true depth = depth + r * across
-           (a positive roll puts the true seafloor to port of the recorded
-           soundings: starboard side down);
-  pitch p: true along = along - p * depth (a positive pitch puts the true
-           seafloor aft of the recorded soundings);
-  heading h: the true fan is turned clockwise, seen from above, by h about
-           the reference point; positions are recorded with the line heading.
-Roll is applied before pitch. --model rigid (default) turns the fan by exact
-rotations, as a misaligned mount does; a first-order correction then leaves
-about R * angle^2 / 2 (R the slant range: 1.5 cm at 100 m and 1 degree).
---model first-order applies the exact inverse of the first-order correction
-(across - r*depth, depth + r*across; then depth * (1 - p^2), along - p*depth),
-which that correction undoes to float precision.
+Angle conventions (--roll, --pitch, --heading, --installation; degrees):
+  The angles are the attitude-sensor mounting, the values of the Attitude 1
+  row of the calibration window, as right-handed rotations in the vessel
+  frame: positive roll turns the starboard side down, positive pitch turns
+  the bow up, positive heading turns clockwise seen from above (bow to
+  starboard). The sonar's fan is the vessel frame turned by
+    M = Rz(heading) * Ry(pitch) * Rx(roll)   (roll first, then pitch, then heading),
+  so a beam at angle a from the vertical points along M * (0, sin a, cos a).
+  --roll, --pitch, --heading give the true mounting: the seafloor is met at
+  range R along the truly turned beam. --installation gives the angles the
+  installation text ("#IIP" attitude group, R, P and H) carries, the ones the
+  survey was processed with: every recorded sounding is the point at the same
+  range R along the beam turned by the installation angles.
+  With the installation equal to the truth the recorded soundings lie on the
+  seafloor. Otherwise, with an error d = truth - installation (radians):
+  roll d : the true seafloor lies to port of the recorded soundings by about
+           d * depth, and their starboard side reads too shoal by d * across;
+  pitch d: the true seafloor lies ahead of them by about d * depth;
+  heading d: the true fan is turned clockwise, seen from above, by d about
+           the reference point.
+  Typing the true angles into the window's Attitude 1 boxes takes the error
+  out; what the first-order recalculation leaves is about R * d^2 / 2 (R the
+  slant range: 1.5 cm at 100 m and 1 degree), exactly so while the
+  installation pitch and heading are 0 (a heading error alone: any
+  installation).
+  --model rigid (default) is that geometry. --model first-order, a test aid,
+  puts the true point where the first-order correction by the errors takes
+  the recorded one (across - r*depth, depth + r*across; then depth * (1 - p^2),
+  along + p*depth; placed with the heading error), which the recalculation
+  undoes to float precision.
 )";
 
 bool parseNumbers(const QString &text, int count, QVector<double> *out)
@@ -110,10 +121,11 @@ int main(int argc, char *argv[])
         {QStringLiteral("slope-east"), QStringLiteral("Depth increase per metre to the east."), QStringLiteral("m/m"), QStringLiteral("0")},
         {QStringLiteral("slope-north"), QStringLiteral("Depth increase per metre to the north."), QStringLiteral("m/m"), QStringLiteral("0")},
         {QStringLiteral("feature"), QStringLiteral("A Gaussian mound (height > 0) or hole at east,north metres from the origin; repeatable."), QStringLiteral("e,n,radius,height")},
-        {QStringLiteral("roll"), QStringLiteral("Roll misalignment, degrees."), QStringLiteral("deg"), QStringLiteral("0")},
-        {QStringLiteral("pitch"), QStringLiteral("Pitch misalignment, degrees."), QStringLiteral("deg"), QStringLiteral("0")},
-        {QStringLiteral("heading"), QStringLiteral("Heading misalignment, degrees."), QStringLiteral("deg"), QStringLiteral("0")},
-        {QStringLiteral("model"), QStringLiteral("Misalignment model: rigid or first-order."), QStringLiteral("model"), QStringLiteral("rigid")},
+        {QStringLiteral("roll"), QStringLiteral("True attitude-sensor roll mounting, degrees (starboard down positive)."), QStringLiteral("deg"), QStringLiteral("0")},
+        {QStringLiteral("pitch"), QStringLiteral("True attitude-sensor pitch mounting, degrees (bow up positive)."), QStringLiteral("deg"), QStringLiteral("0")},
+        {QStringLiteral("heading"), QStringLiteral("True attitude-sensor heading mounting, degrees (clockwise positive)."), QStringLiteral("deg"), QStringLiteral("0")},
+        {QStringLiteral("installation"), QStringLiteral("Attitude mounting written into the installation text, the one the survey was processed with, degrees."), QStringLiteral("roll,pitch,heading"), QStringLiteral("0,0,0")},
+        {QStringLiteral("model"), QStringLiteral("Mounting model: rigid or first-order."), QStringLiteral("model"), QStringLiteral("rigid")},
         {QStringLiteral("reference-level"), QStringLiteral("Water level below the reference point, metres."), QStringLiteral("m"), QStringLiteral("1.5")},
         {QStringLiteral("ellipsoid-height"), QStringLiteral("Mean water level above the ellipsoid, metres."), QStringLiteral("m"), QStringLiteral("40")},
         {QStringLiteral("tide"), QStringLiteral("Tide amplitude, metres (period 12.42 h)."), QStringLiteral("m"), QStringLiteral("0")},
@@ -152,14 +164,19 @@ int main(int argc, char *argv[])
     config.sonar.otherDatagrams = !parser.isSet(QStringLiteral("no-other-datagrams"));
     config.startTime = number(parser, QStringLiteral("start-time"), &ok);
 
-    config.misalignment.roll = number(parser, QStringLiteral("roll"), &ok);
-    config.misalignment.pitch = number(parser, QStringLiteral("pitch"), &ok);
-    config.misalignment.heading = number(parser, QStringLiteral("heading"), &ok);
+    config.mounting.truth.roll = number(parser, QStringLiteral("roll"), &ok);
+    config.mounting.truth.pitch = number(parser, QStringLiteral("pitch"), &ok);
+    config.mounting.truth.heading = number(parser, QStringLiteral("heading"), &ok);
+    if (!parseNumbers(parser.value(QStringLiteral("installation")), 3, &v)) {
+        err << "nexra_survey: --installation needs roll,pitch,heading\n";
+        return 2;
+    }
+    config.mounting.installation = {v[0], v[1], v[2]};
     const QString model = parser.value(QStringLiteral("model"));
     if (model == QLatin1String("rigid")) {
-        config.misalignment.model = nexra::Misalignment::Rigid;
+        config.mounting.model = nexra::Mounting::Rigid;
     } else if (model == QLatin1String("first-order")) {
-        config.misalignment.model = nexra::Misalignment::FirstOrder;
+        config.mounting.model = nexra::Mounting::FirstOrder;
     } else {
         err << "nexra_survey: --model is rigid or first-order\n";
         return 2;

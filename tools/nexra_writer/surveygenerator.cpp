@@ -23,34 +23,38 @@ double eccentricitySquared()
     return (2.0 - f) * f;
 }
 
-// Maps the recorded point (along, across, depth) to the true one.
-struct MisalignmentMap {
-    double r = 0;  // roll, radians
-    double e = 0;  // minus pitch, radians
-    bool rigid = true;
-
-    void apply(double &x, double &y, double &z) const
-    {
-        if (rigid) {
-            const double y1 = y * std::cos(r) - z * std::sin(r);
-            const double z1 = y * std::sin(r) + z * std::cos(r);
-            const double x2 = x * std::cos(e) + z1 * std::sin(e);
-            const double z2 = -x * std::sin(e) + z1 * std::cos(e);
-            x = x2;
-            y = y1;
-            z = z2;
-        } else {
-            const double y1 = y - r * z;
-            const double z1 = z + r * y;
-            const double z2 = (1.0 - e * e) * z1;
-            x = x + e * z2;
-            y = y1;
-            z = z2;
-        }
-    }
-};
+// The first-order correction by roll and pitch errors (radians), roll first:
+// what the recalculation does to a recorded point (along, across, depth).
+void firstOrderCorrection(double r, double p, double &x, double &y, double &z)
+{
+    const double y1 = y - r * z;
+    const double z1 = z + r * y;
+    const double z2 = (1.0 - p * p) * z1;
+    x = x + p * z2;
+    y = y1;
+    z = z2;
+}
 
 } // namespace
+
+// --- mounting ----------------------------------------------------------------
+
+void rotateByMounting(const MountingAngles &angles, double &x, double &y, double &z)
+{
+    const double r = angles.roll * kDegToRad;
+    const double p = angles.pitch * kDegToRad;
+    const double h = angles.heading * kDegToRad;
+    // Rx(roll): starboard side down.
+    const double y1 = y * std::cos(r) - z * std::sin(r);
+    const double z1 = y * std::sin(r) + z * std::cos(r);
+    // Ry(pitch): bow up.
+    const double x2 = x * std::cos(p) + z1 * std::sin(p);
+    const double z2 = -x * std::sin(p) + z1 * std::cos(p);
+    // Rz(heading): clockwise seen from above.
+    x = x2 * std::cos(h) - y1 * std::sin(h);
+    y = x2 * std::sin(h) + y1 * std::cos(h);
+    z = z2;
+}
 
 // --- geodesy -----------------------------------------------------------------
 
@@ -252,7 +256,14 @@ QByteArray SurveyGenerator::installationText() const
 {
     if (!cfg.installationText.isEmpty())
         return cfg.installationText;
-    return makeInstallationText(defaultInstallation(cfg.sonar.headCount));
+    InstallationDescription installation = defaultInstallation(cfg.sonar.headCount);
+    const MountingAngles &angles = cfg.mounting.installation;
+    for (InstallationAttitudeSensor &sensor : installation.attitudeSensors) {
+        sensor.roll = float(angles.roll);
+        sensor.pitch = float(angles.pitch);
+        sensor.heading = float(angles.heading);
+    }
+    return makeInstallationText(installation);
 }
 
 SurveyGenerator::Ping SurveyGenerator::makePing(int line, int ping, int head, int file,
@@ -292,12 +303,16 @@ SurveyGenerator::Ping SurveyGenerator::makePing(int line, int ping, int head, in
     const double tide = tideAt(out.timeSec);
     rec.ellipsoidHeight = float(sonar.waterEllipsoidHeight + tide + double(sonar.referenceLevel));
 
-    MisalignmentMap map;
-    map.r = cfg.misalignment.roll * kDegToRad;
-    map.e = -cfg.misalignment.pitch * kDegToRad;
-    map.rigid = cfg.misalignment.model == Misalignment::Rigid;
+    const Mounting &mounting = cfg.mounting;
+    const bool rigid = mounting.model == Mounting::Rigid;
     const double recordedHeading = double(rec.heading) * kDegToRad;
-    const double trueHeading = (double(rec.heading) + cfg.misalignment.heading) * kDegToRad;
+    // Rigid: the true fan is turned inside the vessel frame. FirstOrder: the
+    // recorded fan corrected to first order, placed with the heading error.
+    const double trueHeading =
+        rigid ? recordedHeading
+              : (double(rec.heading) + mounting.truth.heading - mounting.installation.heading) * kDegToRad;
+    const double rollError = (mounting.truth.roll - mounting.installation.roll) * kDegToRad;
+    const double pitchError = (mounting.truth.pitch - mounting.installation.pitch) * kDegToRad;
 
     // Depth below the water level where the true ray is at offsets (x, y).
     auto seafloorBelow = [&](double x, double y, GeoPoint *where) {
@@ -318,9 +333,18 @@ SurveyGenerator::Ping SurveyGenerator::makePing(int line, int ping, int head, in
             angle = (head == 0 ? -halfSwath : 0.0) + (k + 0.5) * halfSwath / beams;
         const double a = angle * kDegToRad;
 
-        // The true direction of the beam that the sonar records at this angle.
+        // The direction the processing gives the beam, and its true one.
+        double vx = 0, vy = std::sin(a), vz = std::cos(a);
+        rotateByMounting(mounting.installation, vx, vy, vz);
         double wx = 0, wy = std::sin(a), wz = std::cos(a);
-        map.apply(wx, wy, wz);
+        if (rigid) {
+            rotateByMounting(mounting.truth, wx, wy, wz);
+        } else {
+            wx = vx;
+            wy = vy;
+            wz = vz;
+            firstOrderCorrection(rollError, pitchError, wx, wy, wz);
+        }
 
         // Range to the seafloor along the true ray: fixed-point iteration,
         // bisection when the slope is too steep for it.
@@ -345,10 +369,10 @@ SurveyGenerator::Ping SurveyGenerator::makePing(int line, int ping, int head, in
         GeoPoint truePosition;
         const double depthBelowWater = seafloorBelow(range * wx, range * wy, &truePosition);
 
-        // What the sonar records: the same range at the nominal angle.
-        const double recAcross = range * std::sin(a);
-        const double recDepth = range * std::cos(a);
-        const double recAlong = 0.0;
+        // What the processing records: the same range along its direction.
+        const double recAcross = range * vy;
+        const double recDepth = range * vz;
+        const double recAlong = range * vx;
         const GeoPoint recPosition =
             offsetPosition(rec.latitude, rec.longitude, recordedHeading, recAcross, recAlong);
 

@@ -10,21 +10,24 @@
 //   vertical, positive to starboard.
 // - Ellipsoid height of a ping: ellipsoid height of the reference point, up
 //   positive; z - ellipsoid height is the sounding's depth below the ellipsoid.
-// - Misalignments (degrees) are the deltas that, handed to the recalculation,
-//   take the error out: the true angle of the sonar minus the angle the
-//   recorded data assume. With recorded point p (along, across, depth), the
-//   true point is Pitch(Roll(p)):
-//     Roll(r):  across' = across - r * depth, depth' = depth + r * across
-//     Pitch(q): along'  = along - q * depth (to first order)
-//   (angles in radians here); so a positive roll misalignment puts the true
-//   seafloor to port of the recorded soundings and a positive pitch
-//   misalignment aft of them. A positive heading misalignment turns the true
-//   fan clockwise, seen from above, about the reference point.
-//   Model Rigid applies exact rotations (what a misaligned mount does); the
-//   first-order recalculation then leaves about R * angle^2 / 2 (slant range
-//   R, angle in radians: 1.5 cm at 100 m and 1 degree). Model FirstOrder
-//   applies the exact inverse of the first-order correction, which the
-//   recalculation then undoes to float precision.
+// - Mounting (degrees): the attitude-sensor mounting angles, right-handed
+//   rotations in the vessel frame: positive roll turns the starboard side
+//   down, positive pitch the bow up, positive heading clockwise seen from
+//   above. The sonar's frame is the vessel frame turned by
+//     M(roll, pitch, heading) = Rz(heading) * Ry(pitch) * Rx(roll),
+//   so a beam at angle a from the vertical (direction u = (0, sin a, cos a)
+//   in the sonar's frame) points along M * u in the vessel frame. The true
+//   mounting places the seafloor point at range R along M(truth) * u; the
+//   installation text carries the angles the recorded soundings were
+//   processed with, which put the same range along M(installation) * u.
+//   So a positive roll error (truth above the installation) puts the true
+//   seafloor to port of the recorded soundings, a positive pitch error ahead
+//   of them, a positive heading error turns the true fan clockwise.
+//   Model Rigid is that geometry. Model FirstOrder, a test aid, puts the true
+//   point where the first-order correction by the errors (truth minus
+//   installation) takes the recorded one, so that correction undoes it to
+//   float precision; with the installation angles 0 the two models differ by
+//   about R * angle^2 / 2 (1.5 cm at 100 m and 1 degree).
 #include "nexrawriter.h"
 
 #include <QString>
@@ -105,21 +108,32 @@ struct SonarSettings {
     bool otherDatagrams = true;  // "#IOP", "#SKM", "#SPO" between the pings
 };
 
-struct Misalignment {
+// Degrees, right-handed in the vessel frame (see the top of this file).
+struct MountingAngles {
+    double roll = 0;
+    double pitch = 0;
+    double heading = 0;
+};
+
+struct Mounting {
     enum Model { Rigid, FirstOrder };
-    double roll = 0;    // degrees
-    double pitch = 0;   // degrees
-    double heading = 0; // degrees
+    MountingAngles truth;        // how the sonar is mounted
+    MountingAngles installation; // what the installation text says
     Model model = Rigid;
 };
+
+// The rotation M(roll, pitch, heading) applied to (x, y, z) in the vessel frame.
+void rotateByMounting(const MountingAngles &angles, double &x, double &y, double &z);
 
 struct SurveyConfig {
     Seafloor seafloor;
     SonarSettings sonar;
-    Misalignment misalignment;
+    Mounting mounting;
     QVector<SurveyLine> lines;
     double startTime = 1600000000; // seconds since the epoch of the first line
-    // Written into every "#IIP"; empty: defaultInstallation(headCount).
+    // Written into every "#IIP"; empty: defaultInstallation(headCount) with
+    // the attitude sensor at mounting.installation. A text given here should
+    // carry those angles in its attitude group.
     QByteArray installationText;
 };
 
@@ -139,7 +153,7 @@ struct GeneratedSounding {
     double trueLatitude = 0, trueLongitude = 0;
     double trueDepth = 0;          // below the water level at the ping time
     double trueEllipsoidDepth = 0; // below the ellipsoid
-    double trueAcross = 0, trueAlong = 0; // in the frame of heading + misalignment
+    double trueAcross = 0, trueAlong = 0; // vessel frame (FirstOrder: turned by the heading error)
 };
 
 // A strip around a cross line in projected centimetres, as the corridor of

@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -358,6 +359,28 @@ TEST_P(ChartExtents, XWidenedByTwoPercent)
 INSTANTIATE_TEST_SUITE_P(Examples, ChartExtents, ::testing::ValuesIn(extentCases),
                          [](const ::testing::TestParamInfo<ExtentCase> &info) { return std::string(info.param.name); });
 
+// Points whose x or y is not finite take no part in the extents: a NaN x,
+// sorted to one end of the line (a negative NaN to the front, a positive one
+// to the back), hid the line's real minimum or maximum.
+TEST_F(ChartTest, ExtentsIgnorePointsThatAreNotFinite)
+{
+    nexra::MrzPingRecord p = ping(6);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    p.soundings[0].twoWayTime = std::copysign(nan, -1.0f);
+    p.soundings[5].twoWayTime = nan;
+    p.soundings[3].z = std::numeric_limits<float>::infinity();
+    load({write("a.nexra", {p})});
+    draw(rowTwoWayTime, rowDepth, true, true, true);
+    ASSERT_EQ(series().size(), 1);
+    // The finite points: soundings 1, 2 and 4.
+    const double lowX = double(0.01f + 0.001f * 1), highX = double(0.01f + 0.001f * 4);
+    const double widenedLow = lowX - 0.02 * (highX - lowX);
+    EXPECT_DOUBLE_EQ(Inspector::minX(*window), widenedLow);
+    EXPECT_DOUBLE_EQ(Inspector::maxX(*window), highX + 0.02 * (highX - widenedLow));
+    EXPECT_DOUBLE_EQ(Inspector::minY(*window), double(20.0f + 0.1f * 1));
+    EXPECT_DOUBLE_EQ(Inspector::maxY(*window), double(20.0f + 0.1f * 4));
+}
+
 TEST_F(ChartTest, NoDataGivesNoSeriesAndInvertedExtents)
 {
     draw(rowBeamNo, rowDepth, true, true, false);
@@ -665,7 +688,7 @@ TEST(ChartScreenshot, GeneratedSurveyInLineAndPointMode)
     cfg.seafloor.slopeEast = 0.02;
     cfg.seafloor.features = {{0, 20, 15, 3}};
     cfg.sonar.beamCount = 128;
-    cfg.misalignment.roll = 1.0;
+    cfg.mounting.truth.roll = 1.0;
     for (double headingDeg : {0.0, 90.0, 60.0, 120.0}) {
         nexra::SurveyLine line;
         const double h = headingDeg * 0.017453292519943295;

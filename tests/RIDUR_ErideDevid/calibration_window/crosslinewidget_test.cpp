@@ -353,7 +353,11 @@ INSTANTIATE_TEST_SUITE_P(
     Stored, CrossLineWidgetCorridorWidthTest,
     ::testing::Values(CorridorWidthCase{"Missing", QVariant(), 2.0},
                       CorridorWidthCase{"SevenAndAHalf", QVariant(7.5), 7.5},
-                      CorridorWidthCase{"NotANumber", QVariant(QStringLiteral("wide")), -1.0}),
+                      CorridorWidthCase{"NotANumber", QVariant(QStringLiteral("wide")), -1.0},
+                      // Numbers that are not finite give the default.
+                      CorridorWidthCase{"NaN", QVariant(QStringLiteral("nan")), 2.0},
+                      CorridorWidthCase{"Infinite", QVariant(QStringLiteral("inf")), 2.0},
+                      CorridorWidthCase{"MinusInfinite", QVariant(QStringLiteral("-inf")), 2.0}),
     [](const ::testing::TestParamInfo<CorridorWidthCase> &info) { return std::string(info.param.name); });
 
 struct DisplayTypeCase {

@@ -168,9 +168,10 @@ TEST_F(LoadControlTest, AttitudeHeadingOutsideTheBoxRangeGivesNoCorrection)
     EXPECT_FLOAT_EQ(data->installationLists()->attitudeHeadings.value(0).heading, -90.0f);
 }
 
-// pitchCorrection = new pitch - loaded pitch, as roll and heading: a pitch
-// edit of +1 degree moves the soundings aft (the recalculation negates it).
-TEST_F(LoadControlTest, PitchCorrectionIsEditedMinusLoaded)
+// pitchCorrection = loaded pitch - new pitch, which the recalculation
+// negates: a pitch edit of +1 degree (bow up) swings the fan forward, a
+// right-handed rotation like the roll and heading edits.
+TEST_F(LoadControlTest, PitchEditTurnsTheSonarBowUp)
 {
     Inst inst = baseInstallation();
     inst.attitudeSensors = {attitude(1, 0, 2.0f, 0, 0)};
@@ -179,7 +180,7 @@ TEST_F(LoadControlTest, PitchCorrectionIsEditedMinusLoaded)
     ui->att1P->setValue(3.0);
     ASSERT_TRUE(recalculate());
     const SoundingData recalculated = corridor(data).value(0);
-    const double e = -1.0 * M_PI / 180.0;
+    const double e = 1.0 * M_PI / 180.0;
     EXPECT_NEAR(recalculated.along, loaded.along + e * (1 - e * e) * loaded.depth, 1e-3);
     EXPECT_NEAR(recalculated.depth, (1 - e * e) * loaded.depth, 1e-3);
 }

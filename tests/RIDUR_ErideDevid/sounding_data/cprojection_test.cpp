@@ -246,6 +246,9 @@ const DefinitionCase definitionCases[] = {
     {"Garbage", "\x01\x02\xff\n\xfe garbage ###\n+proj=no_such_projection\n", -1},
     {"Tag511", QByteArray(511, 't') + '\n' + "EPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n", 0},
     {"Tag512", QByteArray(512, 't') + '\n' + "EPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n", -1},
+    // The CR of a CR LF end does not count: these load as with LF ends.
+    {"Tag511CrLf", QByteArray(511, 't') + "\r\nEPSG:4326\r\n+proj=merc +units=cm +ellps=WGS84\r\n", 0},
+    {"Tag512CrLf", QByteArray(512, 't') + "\r\nEPSG:4326\r\n+proj=merc +units=cm +ellps=WGS84\r\n", -1},
 };
 
 class ProjectionDefinitionFile : public ProjectionTest,

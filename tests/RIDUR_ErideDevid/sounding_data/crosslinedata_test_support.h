@@ -14,6 +14,7 @@ struct CrossLineDataInspector {
     static const qint32 *regionCorners(const CrossLineData &d) { return d.regionCorners; }
     static const qint32 *crossLine(const CrossLineData &d) { return d.crossLine; }
     static QHash<QString, QList<SoundingData>> &regionSoundings(CrossLineData &d) { return d.regionSoundings; }
+    static QHash<QString, QList<SoundingData>> &loadedCorridorSoundings(CrossLineData &d) { return d.loadedCorridorSoundings; }
     static bool invertEllipsoidDepth(const CrossLineData &d) { return d.invertEllipsoidDepth; }
     static bool nexraFile(const CrossLineData &d) { return d.nexraFile; }
     static void setNexraFile(CrossLineData &d, bool value) { d.nexraFile = value; }

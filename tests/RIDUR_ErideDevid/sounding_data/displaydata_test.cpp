@@ -35,8 +35,10 @@ protected:
             data.addRawFile(it.key());
         CrossLineDataInspector::setNexraFile(data, nexra);
         data.loadCorridorData();
-        for (auto it = lists.constBegin(); it != lists.constEnd(); ++it)
+        for (auto it = lists.constBegin(); it != lists.constEnd(); ++it) {
             data.corridorDepths(it.key()) = it.value();
+            CrossLineDataInspector::loadedCorridorSoundings(data)[it.key()] = it.value();
+        }
     }
 
     DisplayData display;

@@ -218,6 +218,14 @@ const ParseCase parseCases[] = {
      withAttitude({attitude(1, 2147483647)}, {attitudeDelay(1, 2147483647)},
                   {attitudeHeading(1, 2147483647)})},
     {"ATTI_1:D=nan", true, withAttitude({attitude(1)}, {attitudeDelay(1)}, {attitudeHeading(1)})},
+    // Numbers that are not finite, and numbers beyond the float range in a
+    // float field, read as 0, as a malformed value does.
+    {"TRAI_TX1:X=nan;Y=inf;Z=-inf;R=nan;P=inf;H=-inf", true, withTransducers({transducer(0, 0)})},
+    {"TRAI_TX1:R=1e39;P=-1e39;H=3e38", true, withTransducers({transducer(0, 0, 0, 0, 0, 0, 0, 3e38f)})},
+    {"POSI_1:X=inf;D=1e39", true, withPositions({position(1)})},
+    {"ATTI_1:R=nan;P=-inf;H=inf;D=inf", true,
+     withAttitude({attitude(1)}, {attitudeDelay(1)}, {attitudeHeading(1)})},
+    {"ATTI_1:R=1e39;H=-1e39", true, withAttitude({attitude(1)}, {attitudeDelay(1)}, {attitudeHeading(1)})},
     {"ATTI_1:M=HO", true,
      withAttitude({attitude(1, 0, 0)}, {attitudeDelay(1)}, {attitudeHeading(1)})},
     {"ATTI_1:M=ho", true, withAttitude({attitude(1)}, {attitudeDelay(1)}, {attitudeHeading(1)})},

@@ -4,11 +4,13 @@
 // that undo the misalignment, and compared with the ground truth of every
 // sounding and with each other.
 //
-// Sign convention: the deltas are the true angle of the sonar minus the angle
-// the recorded data assume. A positive roll delta moves a sounding to port by
-// depth * roll and deepens the starboard side by across * roll; a positive
-// pitch delta moves it aft by depth * pitch; a positive heading delta turns
-// the fan clockwise, seen from above, about the ping position.
+// Sign convention: the errors are the true mounting minus the installation
+// the recorded data assume, right-handed. Taking out a positive roll error
+// moves a sounding to port by depth * roll and deepens the starboard side by
+// across * roll; a positive pitch error moves it forward by depth * pitch; a
+// positive heading error turns the fan clockwise, seen from above, about the
+// ping position. The data object takes the pitch delta negated (the window
+// hands it the loaded minus the edited pitch).
 #include "crosslinedata_test_support.h"
 
 #include "cprojection.h"
@@ -30,8 +32,8 @@ constexpr float kCorridorWidth = 40.0f;   // projected metres: 20 m at 60 degree
 
 struct SurveyCase {
     const char *name;
-    double roll, pitch, heading; // misalignment, degrees
-    nexra::Misalignment::Model model;
+    double roll, pitch, heading; // mounting error, degrees
+    nexra::Mounting::Model model;
     // Largest disagreement of a recalculated sounding with the truth: depth
     // in metres, horizontal position in metres.
     double depthTolerance, positionTolerance;
@@ -44,14 +46,14 @@ constexpr double kFloatDepth = 5e-5;
 constexpr double kWholeCentimetres = 0.0142 + 0.001;
 
 const SurveyCase surveyCases[] = {
-    {"Roll", 1.0, 0.0, 0.0, nexra::Misalignment::FirstOrder, kFloatDepth, kWholeCentimetres},
-    {"NegativeRoll", -0.75, 0.0, 0.0, nexra::Misalignment::FirstOrder, kFloatDepth, kWholeCentimetres},
-    {"Pitch", 0.0, 1.5, 0.0, nexra::Misalignment::FirstOrder, kFloatDepth, kWholeCentimetres},
-    {"Heading", 0.0, 0.0, 2.0, nexra::Misalignment::FirstOrder, kFloatDepth, kWholeCentimetres},
-    {"AllThree", 0.8, -0.6, -1.2, nexra::Misalignment::FirstOrder, kFloatDepth, kWholeCentimetres},
+    {"Roll", 1.0, 0.0, 0.0, nexra::Mounting::FirstOrder, kFloatDepth, kWholeCentimetres},
+    {"NegativeRoll", -0.75, 0.0, 0.0, nexra::Mounting::FirstOrder, kFloatDepth, kWholeCentimetres},
+    {"Pitch", 0.0, 1.5, 0.0, nexra::Mounting::FirstOrder, kFloatDepth, kWholeCentimetres},
+    {"Heading", 0.0, 0.0, 2.0, nexra::Mounting::FirstOrder, kFloatDepth, kWholeCentimetres},
+    {"AllThree", 0.8, -0.6, -1.2, nexra::Mounting::FirstOrder, kFloatDepth, kWholeCentimetres},
     // A rigidly rotated mount: the small-angle recalculation leaves about
     // R * angle^2 / 2 (1.5 cm at 100 m and 1 degree).
-    {"RigidRoll", 1.0, 0.0, 0.0, nexra::Misalignment::Rigid, 0.03, 0.03},
+    {"RigidRoll", 1.0, 0.0, 0.0, nexra::Mounting::Rigid, 0.03, 0.03},
 };
 
 void PrintTo(const SurveyCase &c, std::ostream *os)
@@ -68,10 +70,8 @@ nexra::SurveyConfig surveyConfig(const SurveyCase &c)
     cfg.seafloor.slopeNorth = -0.001;
     cfg.sonar.beamCount = 256;
     cfg.sonar.swathAngle = 120;
-    cfg.misalignment.roll = c.roll;
-    cfg.misalignment.pitch = c.pitch;
-    cfg.misalignment.heading = c.heading;
-    cfg.misalignment.model = c.model;
+    cfg.mounting.truth = {c.roll, c.pitch, c.heading};
+    cfg.mounting.model = c.model;
     // Line 0 runs north along the cross line, line 1 east across it.
     for (double headingDeg : {0.0, 90.0}) {
         nexra::SurveyLine line;
@@ -97,7 +97,7 @@ struct Prediction {
 Prediction predict(const SoundingData &s, const SurveyCase &c)
 {
     const double r = c.roll * kDegToRad;
-    const double e = -c.pitch * kDegToRad;
+    const double e = c.pitch * kDegToRad;
     const double x = s.along, y = s.across, z = s.depth;
     const double y1 = y - r * z;
     const double z1 = z + r * y;
@@ -154,7 +154,7 @@ protected:
             loaded << data.corridorDepths(p);
 
         const SurveyCase &c = GetParam();
-        data.setAttitudeCorrections(float(c.roll), float(c.pitch), float(c.heading), 0);
+        data.setAttitudeCorrections(float(c.roll), float(-c.pitch), float(c.heading), 0);
         data.recalculatedDepths();
         for (const QString &p : qAsConst(lineFiles))
             recalculated << data.corridorDepths(p);
@@ -243,7 +243,7 @@ TEST_P(SurveyRecalculation, LoadedSoundingsAreOffByTheMisalignment)
     const SurveyCase &c = GetParam();
     // The model's own second-order terms for the rigid mount, float
     // precision otherwise.
-    const double tolerance = c.model == nexra::Misalignment::Rigid ? c.depthTolerance : 2 * kFloatDepth;
+    const double tolerance = c.model == nexra::Mounting::Rigid ? c.depthTolerance : 2 * kFloatDepth;
     double largestDepthError = 0, largestShift = 0;
     for (int line = 0; line < 2; ++line) {
         SCOPED_TRACE(line);

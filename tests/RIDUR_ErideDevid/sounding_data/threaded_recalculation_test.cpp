@@ -72,8 +72,8 @@ nexra::SurveyConfig survey()
     cfg.seafloor.origin = {60.0, 5.0};
     cfg.seafloor.depth = 40;
     cfg.sonar.beamCount = 64;
-    cfg.misalignment.roll = 1.0;
-    cfg.misalignment.model = nexra::Misalignment::FirstOrder;
+    cfg.mounting.truth.roll = 1.0;
+    cfg.mounting.model = nexra::Mounting::FirstOrder;
     for (double headingDeg : {0.0, 90.0}) {
         nexra::SurveyLine line;
         const double h = headingDeg * 0.017453292519943295;
