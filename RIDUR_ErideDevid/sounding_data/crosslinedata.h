@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -96,6 +97,8 @@ private:
     qint32 corridorCorners[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     QStringList workingRawFiles;
     QStringList rawFileNames;
+    // The entries of rawFileNames, for the duplicate check.
+    QSet<QString> rawFileSet;
     QHash<QString, QList<SoundingData>> regionSoundings;
     QHash<QString, QList<SoundingData>> corridorSoundings;
     bool resetFlag = true;
