@@ -45,6 +45,8 @@ const quint16 callerPort = 11225;
 
 } // namespace
 
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)
     , viewMode(viewMode)
@@ -133,8 +135,7 @@ CrossLineWidget::CrossLineWidget(int viewMode)
 CrossLineWidget::~CrossLineWidget()
 {
     // A running load or recalculation ends first; the data object stays.
-    dataThread->quit();
-    dataThread->wait();
+    stopDataThread();
 
     log4cplus::deinitialize();
 
@@ -150,6 +151,25 @@ CrossLineWidget::~CrossLineWidget()
     settings.setValue(displayYKey, ui->displayTypeYSelect->currentIndex());
 
     delete ui;
+}
+
+bool CrossLineWidget::stopDataThread(unsigned long waitMs)
+{
+    if (dataThreadLeft)
+        return false;
+    dataThread->quit();
+    if (dataThread->wait(waitMs))
+        return true;
+    // A job blocked in a raw file: no caller may come in while the program
+    // ends without it. A load or recalculation writes nothing, so nothing is lost.
+    if (auto *server = findChild<HVXQAWebSocketServer *>())
+        server->close();
+    LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: the data thread did not finish within ")
+                               << waitMs << LOG4CPLUS_TEXT(" ms; ending without it"));
+    // Deleting a running thread object would abort the program.
+    dataThread->setParent(nullptr);
+    dataThreadLeft = true;
+    return false;
 }
 
 void CrossLineWidget::initWidgets()
@@ -326,11 +346,9 @@ void CrossLineWidget::closeEvent(QCloseEvent *event)
 
 QString CrossLineWidget::programDataFolder()
 {
-#ifdef Q_OS_WIN
-    return qEnvironmentVariable("ProgramData") + QStringLiteral("\\Quillmere Vadidaro\\qhvx\\");
-#else
+    // The same folder as main's logging configuration and the projection
+    // service's default definition, whatever the platform.
     return ::programDataFolder();
-#endif
 }
 
 QString CrossLineWidget::guiIniPath()
