@@ -754,7 +754,7 @@ TEST_F(ThreadedCrossLineWidgetTest, DestructorWaitsForTheRunningJob)
 
 // A job that never returns (an open or read blocked for good) holds the data
 // thread; the job below waits for the test's release instead, at most 30 s.
-class BlockedDataThreadTest : public ThreadedCrossLineWidgetTest
+class ThreadedShutdownTest : public ThreadedCrossLineWidgetTest
 {
 protected:
     void SetUp() override
@@ -790,7 +790,7 @@ protected:
     QSemaphore release;
 };
 
-TEST_F(BlockedDataThreadTest, StoppingGivesUpClosesTheListenerAndWarns)
+TEST_F(ThreadedShutdownTest, StoppingGivesUpClosesTheListenerAndWarns)
 {
     auto *server = window->findChild<HVXQAWebSocketServer *>();
     ASSERT_NE(server, nullptr);
@@ -824,7 +824,7 @@ TEST_F(BlockedDataThreadTest, StoppingGivesUpClosesTheListenerAndWarns)
     EXPECT_TRUE(thread->isRunning());
 }
 
-TEST_F(BlockedDataThreadTest, DestructorEndsAfterItsWait)
+TEST_F(ThreadedShutdownTest, DestructorEndsAfterItsWait)
 {
     LogCapture cap("Rerozadoz");
     QElapsedTimer timer;
