@@ -160,8 +160,9 @@ bool CrossLineWidget::stopDataThread(unsigned long waitMs)
     dataThread->quit();
     if (dataThread->wait(waitMs))
         return true;
-    // A job blocked in a raw file: no caller may come in while the program
-    // ends without it. A load or recalculation writes nothing, so nothing is lost.
+    // A job that does not end, such as a read that never returns. Loads and
+    // recalculations write nothing, so the program may end without it; no
+    // new caller is let in meanwhile.
     if (auto *server = findChild<HVXQAWebSocketServer *>())
         server->close();
     LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: the data thread did not finish within ")
