@@ -48,6 +48,8 @@ const quint16 callerPort = 11225;
 
 } // namespace
 
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)
     , dataRequests(new DataRequestQueue(this))
@@ -137,8 +139,7 @@ CrossLineWidget::CrossLineWidget(int viewMode)
 CrossLineWidget::~CrossLineWidget()
 {
     // A running load or recalculation ends first; the data object stays.
-    dataThread->quit();
-    dataThread->wait();
+    stopDataThread();
 
     log4cplus::deinitialize();
 
@@ -154,6 +155,26 @@ CrossLineWidget::~CrossLineWidget()
     settings.setValue(displayYKey, ui->displayTypeYSelect->currentIndex());
 
     delete ui;
+}
+
+bool CrossLineWidget::stopDataThread(unsigned long waitMs)
+{
+    if (dataThreadLeft)
+        return false;
+    dataThread->quit();
+    if (dataThread->wait(waitMs))
+        return true;
+    // A job that does not end, such as a read that never returns. Loads and
+    // recalculations write nothing, so the program may end without it; no
+    // new caller is let in meanwhile.
+    if (auto *server = findChild<HVXQAWebSocketServer *>())
+        server->close();
+    LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: the data thread did not finish within ")
+                               << waitMs << LOG4CPLUS_TEXT(" ms; ending without it"));
+    // Deleting a running thread object would abort the program.
+    dataThread->setParent(nullptr);
+    dataThreadLeft = true;
+    return false;
 }
 
 void CrossLineWidget::initWidgets()
@@ -342,11 +363,9 @@ void CrossLineWidget::closeEvent(QCloseEvent *event)
 
 QString CrossLineWidget::programDataFolder()
 {
-#ifdef Q_OS_WIN
-    return qEnvironmentVariable("ProgramData") + QStringLiteral("\\Quillmere Vadidaro\\qhvx\\");
-#else
+    // The same folder as main's logging configuration and the projection
+    // service's default definition, whatever the platform.
     return ::programDataFolder();
-#endif
 }
 
 QString CrossLineWidget::guiIniPath()

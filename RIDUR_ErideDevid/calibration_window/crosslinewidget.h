@@ -67,6 +67,12 @@ public:
     explicit CrossLineWidget(int viewMode);
     ~CrossLineWidget() override;
 
+    // Ends the data thread's event loop and waits for the thread. A thread
+    // still busy after waitMs is left running: the listener is closed, a
+    // WARN logged, and false returned, then and on every later call.
+    static constexpr unsigned long dataThreadStopWaitMs = 5000;
+    bool stopDataThread(unsigned long waitMs = dataThreadStopWaitMs);
+
     // Installed on the chart view: tracks Ctrl; never consumes the event.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -272,4 +278,6 @@ private:
     SoundingData lastClickedSounding;
     qint32 viewMode = POSTPROCESSING;
     QThread *dataThread = nullptr;
+    // Set when stopDataThread gave up on the thread.
+    bool dataThreadLeft = false;
 };

@@ -13,6 +13,7 @@
 #include "cprojection.h"
 #include "crosslinedata.h"
 #include "datarequestqueue.h"
+#include "geometry.h"
 #include "logtext.h"
 #include "ui_calibrationwidget.h"
 
@@ -64,10 +65,13 @@ void CrossLineWidget::setCrossLineCoordinates(qint32 sx, qint32 sy, qint32 ex, q
         crossLine = CrossLine{sx, sy, ex, ey};
         crossLineData->setCrossLine(sx, sy, ex, ey);
         crossLineData->setCorridorWidth(static_cast<float>(ui->corridorWidth->value()));
+        // Differences and margins in 64 bits: the caller may send any int32.
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("CrossLineWidget::setCrossLineCoordinates dx= ")
-                                    << (ex - sx) << LOG4CPLUS_TEXT(", dy= ") << (ey - sy));
+                                    << (qint64(ex) - sx) << LOG4CPLUS_TEXT(", dy= ")
+                                    << (qint64(ey) - sy));
         if (previewRect.topX == 0 && previewRect.bottomX == 0)
-            setPreviewCoodinates(sx - 5000, sy - 5000, ex + 5000, ey + 5000);
+            setPreviewCoodinates(clampToInt32(qint64(sx) - 5000), clampToInt32(qint64(sy) - 5000),
+                                 clampToInt32(qint64(ex) + 5000), clampToInt32(qint64(ey) + 5000));
     });
 }
 
@@ -75,8 +79,8 @@ void CrossLineWidget::setPreviewCoodinates(qint32 topX, qint32 topY, qint32 bott
                                            qint32 bottomY)
 {
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("CrossLineWidget::setPreviewCoodinates dx=")
-                                << (bottomX - topX) << LOG4CPLUS_TEXT(", dy= ")
-                                << (bottomY - topY));
+                                << (qint64(bottomX) - topX) << LOG4CPLUS_TEXT(", dy= ")
+                                << (qint64(bottomY) - topY));
     if (topX != 0 || bottomX != 0)
         previewRect = PreviewRect{topX, topY, bottomX, bottomY};
 }

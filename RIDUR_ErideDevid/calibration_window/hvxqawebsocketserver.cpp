@@ -33,6 +33,12 @@ void HVXQAWebSocketServer::start()
     connect(server, &QWebSocketServer::closed, this, &HVXQAWebSocketServer::closed);
 }
 
+void HVXQAWebSocketServer::close()
+{
+    if (server)
+        server->close();
+}
+
 void HVXQAWebSocketServer::sendResponse(QWebSocket *socket, QString text)
 {
     if (socket)

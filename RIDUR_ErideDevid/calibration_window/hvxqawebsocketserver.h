@@ -24,6 +24,8 @@ signals:
 public slots:
     // Listens without TLS on every interface (IPv4 and IPv6).
     void start();
+    // Stops listening; connections already handed over stay open.
+    void close();
     void sendResponse(QWebSocket *socket, QString text);
     void newConnection();
     void closed();

@@ -19,6 +19,9 @@
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
 namespace {
@@ -70,6 +73,7 @@ int main(int argc, char *argv[])
     }
 
     int exitCode = 0;
+    bool dataThreadEnded = true;
     {
         // Destroyed before the application: its destructor stops the data
         // thread and shuts logging down.
@@ -86,6 +90,13 @@ int main(int argc, char *argv[])
         // Hidden until the caller asks for it.
         window.hide();
         exitCode = app.exec();
+        dataThreadEnded = window.stopDataThread();
+    }
+    if (!dataThreadEnded) {
+        // A job still blocks in the data thread: end without the teardown of
+        // the application and the statics, which it could run into later.
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
     }
     return exitCode;
 }

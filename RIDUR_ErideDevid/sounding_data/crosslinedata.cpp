@@ -2,6 +2,7 @@
 
 #include "cprojection.h"
 #include "logtext.h"
+#include "platformpaths.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -21,8 +22,9 @@ CrossLineData::~CrossLineData() = default;
 
 void CrossLineData::addRawFile(const QString &path)
 {
-    if (path.isEmpty() || rawFileNames.contains(path, Qt::CaseSensitive))
+    if (path.isEmpty() || rawFileSet.contains(path))
         return;
+    rawFileSet.insert(path);
     rawFileNames.append(path);
 }
 
@@ -44,6 +46,7 @@ QStringList CrossLineData::getRawFiles() const
 void CrossLineData::clearData()
 {
     rawFileNames.clear();
+    rawFileSet.clear();
     workingRawFiles.clear();
     regionSoundings.clear();
     corridorSoundings.clear();
@@ -108,7 +111,7 @@ void CrossLineData::resetNexraInst()
     const QStringList files = workingRawFiles;
     for (const QString &path : files) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!openRegularFile(file)) {
             LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)
                                        << LOG4CPLUS_TEXT(" for reading"));
             return;
@@ -124,7 +127,7 @@ void CrossLineData::resetPUData()
         return;
     const QString &path = workingRawFiles.first();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!openRegularFile(file)) {
         LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)
                                    << LOG4CPLUS_TEXT(" for reading"));
         return;
@@ -159,7 +162,7 @@ void CrossLineData::getSurveyLineRegionData(const QString &path)
     nexraFile = path.endsWith(QLatin1String(".nexra"), Qt::CaseSensitive);
 
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!openRegularFile(file)) {
         LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("cannot open file ") << toLogText(path)
                                    << LOG4CPLUS_TEXT(" for reading"));
         return;

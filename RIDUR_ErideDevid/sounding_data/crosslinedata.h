@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -99,6 +100,8 @@ private:
     qint32 corridorCorners[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     QStringList workingRawFiles;
     QStringList rawFileNames;
+    // The entries of rawFileNames, for the duplicate check.
+    QSet<QString> rawFileSet;
     QHash<QString, QList<SoundingData>> regionSoundings;
     QHash<QString, QList<SoundingData>> corridorSoundings;
     QHash<QString, QList<SoundingData>> loadedCorridorSoundings;

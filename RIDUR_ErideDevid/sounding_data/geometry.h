@@ -87,6 +87,13 @@ struct LatLonOffsetFactors {
     }
 };
 
+// The nearest int32 to the value.
+inline qint32 clampToInt32(qint64 value)
+{
+    return qint32(qBound<qint64>(std::numeric_limits<qint32>::min(), value,
+                                 std::numeric_limits<qint32>::max()));
+}
+
 // Truncation toward zero to int32; NaN gives 0 and values beyond the range
 // give its nearest end.
 inline qint32 truncateToInt32(double value)

@@ -5,7 +5,8 @@
 // than the buffer are passed over with one seek. readDatagramsInChunks, for
 // readers that go on to the end of the file, reads the file in large chunks
 // and walks the datagrams in place; readDatagrams reads each datagram on its
-// own and leaves the file right after the one the handler stopped at.
+// own and leaves the file right after the one the handler stopped at. A
+// length too small for a datagram leaves the file at its end.
 #include <QDebug>
 #include <QIODevice>
 #include <QtGlobal>
@@ -73,7 +74,10 @@ void readDatagramsInChunks(QIODevice &file, quint8 *buffer, quint32 capacity, co
             continue;
         }
         if (length < minimumDatagramLength) {
+            // The framing is lost: the file ends here for every reader,
+            // including one that goes on from where this one stops.
             qDebug().nospace() << "datagram length too small " << length;
+            file.seek(file.size());
             return;
         }
         if (!have(length)) {

@@ -1,8 +1,15 @@
 #include "platformpaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #ifndef RIDUR_PROJ_DATADIR
 #define RIDUR_PROJ_DATADIR ""
@@ -39,5 +46,28 @@ QString platformTempFilePath(const QString &fileName)
     const int cut = qMax(fileName.lastIndexOf(QLatin1Char('/')),
                          fileName.lastIndexOf(QLatin1Char('\\')));
     return QDir::tempPath() + QLatin1Char('/') + fileName.mid(cut + 1);
+#endif
+}
+
+bool openRegularFile(QFile &file)
+{
+#ifdef Q_OS_UNIX
+    // Opened without blocking and checked on the open descriptor, so that
+    // nothing can put a FIFO in the file's place between check and open.
+    const QByteArray name = QFile::encodeName(file.fileName());
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0
+        || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
 #endif
 }

@@ -2,6 +2,8 @@
 // The few places where the program meets the file system of its platform.
 #include <QString>
 
+class QFile;
+
 // The suite's program-data folder, ending with a separator: the value of
 // "ProgramData" followed by "Quillmere Vadidaro" and "qhvx". When
 // "ProgramData" is unset the user's generic data location takes its place.
@@ -15,3 +17,8 @@ QString projResourceFolder();
 // A fixed Windows temporary file path such as "c:/TEMP/DAV5Edade.log4":
 // unchanged on Windows, elsewhere the same file name in the temporary folder.
 QString platformTempFilePath(const QString &fileName);
+
+// Opens the file read-only when its name leads to a regular file (through
+// symbolic links). Anything else, a FIFO or a device for instance, is not
+// opened and gives false at once: such an open or read may never return.
+bool openRegularFile(QFile &file);

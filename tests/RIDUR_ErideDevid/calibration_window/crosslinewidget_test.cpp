@@ -16,20 +16,24 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QWebSocket>
+#include <QWebSocketServer>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +100,32 @@ TEST_F(CrossLineWidgetTest, ProgramDataFolderAndGuiIniLieInTheSuiteFolder)
     EXPECT_TRUE(folder.startsWith(qEnvironmentVariable("ProgramData"))) << folder.toStdString();
     EXPECT_TRUE(folder.endsWith(QStringLiteral("/Quillmere Vadidaro/qhvx/"))) << folder.toStdString();
     EXPECT_EQ(CrossLineWidget::guiIniPath(), folder + QStringLiteral("gui.ini"));
+}
+
+TEST_F(CrossLineWidgetTest, ProgramDataFolderWithoutTheVariableIsTheSharedOne)
+{
+    // Logging configuration (main), default projection definition and the
+    // window's files all go by one folder.
+    const QByteArray programData = qgetenv("ProgramData");
+    qunsetenv("ProgramData");
+    const QString folder = CrossLineWidget::programDataFolder();
+    const QString shared = ::programDataFolder();
+    const QString guiIni = CrossLineWidget::guiIniPath();
+    qputenv("ProgramData", programData);
+
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#ifdef Q_OS_WIN
+    const QString expected =
+        QDir::toNativeSeparators(location) + QStringLiteral("\\Quillmere Vadidaro\\qhvx\\");
+    const QString expectedGuiIni = expected + QStringLiteral("\\gui.ini");
+#else
+    const QString expected = location + QStringLiteral("/Quillmere Vadidaro/qhvx/");
+    const QString expectedGuiIni = expected + QStringLiteral("gui.ini");
+    EXPECT_TRUE(QFileInfo(folder).isDir()) << folder.toStdString();
+#endif
+    EXPECT_EQ(shared, expected);
+    EXPECT_EQ(folder, expected);
+    EXPECT_EQ(guiIni, expectedGuiIni);
 }
 
 // ---- Menus and controls per view mode ----
@@ -730,6 +760,92 @@ TEST_F(ThreadedCrossLineWidgetTest, DestructorWaitsForTheRunningJob)
     EXPECT_TRUE(finished);
     // The data object outlives the window.
     EXPECT_TRUE(data->rawFiles().isEmpty());
+}
+
+// A job that never returns (an open or read blocked for good) holds the data
+// thread; the job below waits for the test's release instead, at most 30 s.
+class ThreadedShutdownTest : public ThreadedCrossLineWidgetTest
+{
+protected:
+    void SetUp() override
+    {
+        ThreadedCrossLineWidgetTest::SetUp();
+        window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+        thread = Inspector::dataThread(*window);
+        QMetaObject::invokeMethod(
+            Inspector::crossLineData(*window),
+            [this] {
+                started.release();
+                release.tryAcquire(1, 30000);
+            },
+            Qt::QueuedConnection);
+        ASSERT_TRUE(started.tryAcquire(1, 5000));
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        release.release();
+        // Left behind by the window: joined and deleted here.
+        if (thread && !thread->parent()) {
+            EXPECT_TRUE(thread->wait(10000));
+            delete thread;
+        }
+        ThreadedCrossLineWidgetTest::TearDown();
+    }
+
+    std::unique_ptr<CrossLineWidget> window;
+    QThread *thread = nullptr;
+    QSemaphore started;
+    QSemaphore release;
+};
+
+TEST_F(ThreadedShutdownTest, StoppingGivesUpClosesTheListenerAndWarns)
+{
+    auto *server = window->findChild<HVXQAWebSocketServer *>();
+    ASSERT_NE(server, nullptr);
+    const quint16 port = freePort();
+    ASSERT_NE(port, 0);
+    server->setPort(port);
+    QCoreApplication::processEvents();
+    auto *listener = window->findChild<QWebSocketServer *>();
+    ASSERT_NE(listener, nullptr);
+    ASSERT_TRUE(listener->isListening());
+
+    LogCapture cap("Rerozadoz");
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(window->stopDataThread(300));
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_FALSE(listener->isListening());
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_FALSE(probe.waitForConnected(2000));
+    EXPECT_EQ(cap.messages(log4cplus::WARN_LOG_LEVEL),
+              QStringList{"CrossLineWidget: the data thread did not finish within 300 ms; ending without it"});
+    EXPECT_TRUE(thread->isRunning());
+    EXPECT_EQ(thread->parent(), nullptr); // not deleted with the window
+
+    // Later calls, the destructor's among them, give up at once.
+    EXPECT_FALSE(window->stopDataThread(300));
+    timer.restart();
+    window.reset();
+    EXPECT_LT(timer.elapsed(), 250);
+    EXPECT_TRUE(thread->isRunning());
+}
+
+TEST_F(ThreadedShutdownTest, DestructorEndsAfterItsWait)
+{
+    LogCapture cap("Rerozadoz");
+    QElapsedTimer timer;
+    timer.start();
+    window.reset();
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_GE(elapsed, qint64(CrossLineWidget::dataThreadStopWaitMs) - 100);
+    EXPECT_LT(elapsed, qint64(CrossLineWidget::dataThreadStopWaitMs) + 10000);
+    EXPECT_EQ(cap.messages(log4cplus::WARN_LOG_LEVEL),
+              QStringList{"CrossLineWidget: the data thread did not finish within 5000 ms; ending without it"});
+    EXPECT_TRUE(thread->isRunning());
 }
 
 // The five cross-thread connections exist, and each request runs in the

@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
+
 using Inspector = CrossLineWidgetInspector;
 
 namespace {
@@ -86,6 +88,53 @@ TEST_F(LoadControlTest, PreviewRectangleRules)
     w->setPreviewCoodinates(0, 5, 1, 9);
     Inspector::previewRect(*w, rect);
     EXPECT_EQ(QList<qint32>(rect, rect + 4), (QList<qint32>{0, 5, 1, 9}));
+}
+
+TEST_F(LoadControlTest, CoordinatesAtTheInt32Limits)
+{
+    // Differences in 64 bits; the preview margins of 5000 end at the int32 range.
+    const qint32 lo = std::numeric_limits<qint32>::min();
+    const qint32 hi = std::numeric_limits<qint32>::max();
+    const struct {
+        const char *message; // a "SETCORRIDOR", or empty: setCrossLineCoordinates
+        qint32 line[4];
+        qint32 expected[4];
+        const char *log;
+    } cases[] = {
+        {"$DAVARIV,CALIBRATION,SETCORRIDOR,STARTX=2147483647,STARTY=100,ENDX=-2147483648,ENDY=200",
+         {hi, 100, lo, 200}, {2147478647, -4900, -2147478648, 5200}, "dx= -4294967295, dy= 100"},
+        {"", {lo, -2147483000, hi, 2147480000}, {lo, lo, hi, hi}, "dx= 4294967295, dy= 4294963000"},
+        {"", {2147483000, hi, -2147483000, lo}, {2147478000, 2147478647, -2147478000, -2147478648},
+         "dx= -4294966000, dy= -4294967295"},
+        {"", {-2147480000, 10, 2147480000, 2147479999}, {lo, -4990, hi, hi},
+         "dx= 4294960000, dy= 2147479989"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.log);
+        LogCapture cap("Rerozadoz");
+        Inspector::setPreviewRectZero(*w);
+        if (c.message[0])
+            w->processWebSocketMessage(QString::fromLatin1(c.message));
+        else
+            w->setCrossLineCoordinates(c.line[0], c.line[1], c.line[2], c.line[3]);
+        qint32 rect[4];
+        Inspector::previewRect(*w, rect);
+        EXPECT_EQ(QList<qint32>(rect, rect + 4), QList<qint32>(c.expected, c.expected + 4));
+        EXPECT_TRUE(cap.contains(log4cplus::DEBUG_LOG_LEVEL,
+                                 QStringLiteral("CrossLineWidget::setCrossLineCoordinates ")
+                                     + QLatin1String(c.log)));
+        EXPECT_EQ(QList<qint32>(CrossLineDataInspector::crossLine(*data),
+                                CrossLineDataInspector::crossLine(*data) + 4),
+                  QList<qint32>(c.line, c.line + 4));
+    }
+
+    LogCapture cap("Rerozadoz");
+    w->setPreviewCoodinates(lo, lo, hi, hi);
+    EXPECT_TRUE(cap.contains(log4cplus::DEBUG_LOG_LEVEL,
+                             "CrossLineWidget::setPreviewCoodinates dx=4294967295, dy= 4294967295"));
+    w->setPreviewCoodinates(hi, hi, lo, lo);
+    EXPECT_TRUE(cap.contains(log4cplus::DEBUG_LOG_LEVEL,
+                             "CrossLineWidget::setPreviewCoodinates dx=-4294967295, dy= -4294967295"));
 }
 
 TEST_F(LoadControlTest, SecondHeadRowsShownForTwoHeadsAndKept)

@@ -154,6 +154,13 @@ const FileCase fileCases[] = {
      "datagram length too small 0"},
     {"lengthSixNotReadAsEarlierType", [] { return QList<QByteArray>{iip(1), mrz(1), rawLength(6, QByteArray("ab")), mrz(1)}; }, 1, 1.0f,
      "datagram length too small 6"},
+    // The depth reader goes on where the installation reader stopped: a
+    // damaged first length ends the file for both, although a whole raw
+    // file follows it.
+    {"lengthZeroFirst", [] { return QList<QByteArray>{rawLength(0, iip(1)), mrz(2)}; }, 0, NAN,
+     "datagram length too small 0"},
+    {"lengthFourFirst", [] { return QList<QByteArray>{rawLength(4, iip(1)), mrz(2)}; }, 0, NAN,
+     "datagram length too small 4"},
     {"lengthSevenBeforeInstallation", [] { return QList<QByteArray>{rawLength(7, QByteArray("#II")), iip(1), mrz(1)}; }, 0, NAN,
      "datagram length too small 7"},
     {"installationWithoutRoomForText", [] {

@@ -3,9 +3,20 @@
 #include "cprojection.h"
 #include "log_capture.h"
 
+#include <QDir>
 #include <QMetaMethod>
 #include <QRegularExpression>
 #include <QSignalSpy>
+
+#include <chrono>
+#include <functional>
+#include <future>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace fixture;
 
@@ -42,6 +53,29 @@ TEST(CrossLineDataObject, RawFileList)
     EXPECT_EQ(data.rawFiles(), expected);
     EXPECT_EQ(data.getRawFiles(), expected);
     EXPECT_TRUE(data.loadedRawFiles().isEmpty());
+}
+
+TEST(CrossLineDataObject, RawFileListKeepsFirstOrderAndForgetsOnClear)
+{
+    // Path i is named at step i and again at steps 2i and 2i + 1 of a second
+    // pass, so every repeat comes after its first naming.
+    const int count = 2000;
+    QStringList expected;
+    for (int i = 0; i < count; ++i)
+        expected << QStringLiteral("/survey/line%1.nexra").arg(count - i);
+    CrossLineData data;
+    for (const QString &p : expected)
+        data.addRawFile(p);
+    for (int i = 0; i < 2 * count; ++i)
+        data.addRawFile(expected.at(i / 2));
+    EXPECT_EQ(data.rawFiles(), expected);
+
+    // After clearing, earlier names count as new, in the order now given.
+    data.clearData();
+    const QStringList again{expected.at(7), expected.at(3), expected.at(7)};
+    for (const QString &p : again)
+        data.addRawFile(p);
+    EXPECT_EQ(data.rawFiles(), (QStringList{expected.at(7), expected.at(3)}));
 }
 
 TEST_F(CorridorLoadTest, LoadWithoutRawFilesStillAnswers)
@@ -173,3 +207,56 @@ TEST_F(CorridorLoadTest, ResetDoesNothingAfterOtherExtension)
     data.resetNexraInst();
     EXPECT_TRUE(data.installationLists()->transducers.isEmpty());
 }
+
+#ifdef Q_OS_UNIX
+TEST_F(CorridorLoadTest, OnlyRegularFilesAreOpened)
+{
+    // A FIFO without a writer blocks a plain open for good; a device never
+    // ends; a folder has no bytes. Each takes the road of a missing file.
+    const QString fifo = path("x.nexra");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString device = path("zero.nexra");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), device));
+    const QString folder = path("folder.nexra");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString good = write("good.nexra", {iip(1), mrz(2)});
+    const QString linked = path("linked.nexra");
+    ASSERT_TRUE(QFile::link(good, linked));
+    const QStringList unreadable{fifo, device, folder};
+    for (const QString &p : unreadable + QStringList{good, linked})
+        data.addRawFile(p);
+
+    // Runs the call in a thread of its own. When it has not returned in
+    // time, the FIFO's other end is opened and closed so that a blocked
+    // open returns, and the result is false.
+    auto returnsInTime = [&](const std::function<void()> &call) {
+        std::future<void> done = std::async(std::launch::async, call);
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
+            return true;
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        done.wait();
+        return false;
+    };
+
+    LogCapture cap("CrossLineData");
+    ASSERT_TRUE(returnsInTime([this] { data.generateRegionData(); }));
+    for (const QString &p : unreadable) {
+        EXPECT_TRUE(cap.contains(log4cplus::INFO_LOG_LEVEL, "cannot open file " + p + " for reading"))
+            << p.toStdString();
+        EXPECT_FALSE(CrossLineDataInspector::regionSoundings(data).contains(p)) << p.toStdString();
+    }
+    EXPECT_EQ(CrossLineDataInspector::regionSoundings(data).value(good).size(), 2);
+    EXPECT_EQ(CrossLineDataInspector::regionSoundings(data).value(linked).size(), 2);
+
+    // The reset and the first-file check meet the FIFO first.
+    for (const auto &call : {std::function<void()>([this] { data.resetNexraInst(); }),
+                             std::function<void()>([this] { data.resetPUData(); })}) {
+        cap.clear();
+        ASSERT_TRUE(returnsInTime(call));
+        EXPECT_EQ(cap.messages(log4cplus::INFO_LOG_LEVEL),
+                  QStringList{"cannot open file " + fifo + " for reading"});
+    }
+}
+#endif
