@@ -338,32 +338,43 @@ async def terminate(program, caller=None):
 
 # --- screenshots -----------------------------------------------------------------
 
-def png_colours(path):
-    """Distinct pixel values of an 8-bit RGB or RGBA PNG (unfiltered rows are
-    enough to tell a drawn screen from a blank one)."""
+def ppm_image(path):
+    """Width, height and the RGB bytes of a binary PPM (P6, 8 bits) file."""
     with open(path, "rb") as f:
         data = f.read()
-    check(data[:8] == b"\x89PNG\r\n\x1a\n", "the screenshot is a PNG file")
-    pos, idat, width, height, channels = 8, b"", 0, 0, 3
-    while pos < len(data):
-        length, kind = struct.unpack("!I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack("!IIBB", body[:10])
-            channels = {2: 3, 6: 4}.get(colour, 0)
-            if depth != 8 or not channels:
-                return width, height, None
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw = zlib.decompress(idat)
-    stride = width * channels + 1
-    colours = set()
-    for row in range(0, height, 7):
-        line = raw[row * stride + 1:(row + 1) * stride]
-        for x in range(0, len(line) - channels, channels * 5):
-            colours.add(line[x:x + channels])
-    return width, height, colours
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    check(fields[0] == b"P6" and fields[3] == b"255", "the screenshot is an 8-bit PPM file")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[pos + 1:]
+    check(len(pixels) == width * height * 3, "the screenshot holds every pixel")
+    return width, height, pixels
+
+
+def colour_counts(image, area, colours):
+    """How many pixels inside area (x, y, w, h, clipped to the image) have
+    each of the colours ("#rrggbb")."""
+    width, height, pixels = image
+    x0, y0, w, h = area
+    wanted = {bytes.fromhex(c[1:]): c for c in colours}
+    counts = dict.fromkeys(colours, 0)
+    for y in range(max(y0, 0), min(y0 + h, height)):
+        row = pixels[y * width * 3:(y + 1) * width * 3]
+        for x in range(max(x0, 0), min(x0 + w, width)):
+            colour = wanted.get(row[x * 3:x * 3 + 3])
+            if colour:
+                counts[colour] += 1
+    return counts
 
 
 # --- raw WebSocket traffic -------------------------------------------------------
@@ -489,14 +500,19 @@ async def case_main_road(args):
         with open(os.path.join(program.suite_folder, "gui.ini")) as f:
             check("CORR_WIDTH=21" in f.read(), "gui.ini holds the new width")
 
-        shot = os.path.join(program.root, "screenshot.png")
+        # The picture of the X screen shows every drawn line inside the plot area.
+        plot = program.probe("plot").split()
+        area, line_colours = [int(v) for v in plot[:4]], plot[4:]
+        check(line_colours, "the chart has lines to draw (%s)" % " ".join(line_colours))
+        shot = os.path.join(program.root, "screenshot.ppm")
         program.probe("grab " + shot)
-        width, height, colours = png_colours(shot)
-        check((width, height) == (1920, 1200), "the screenshot covers the X screen")
-        check(colours is None or len(colours) > 20,
-              "the screenshot shows the drawn window (%s colours)"
-              % (len(colours) if colours else "?"))
-        print("  screenshot:", shot)
+        image = ppm_image(shot)
+        check(image[:2] == (1920, 1200), "the screenshot covers the X screen")
+        counts = colour_counts(image, area, line_colours)
+        check(all(n >= 20 for n in counts.values()),
+              "each line's colour is drawn inside the plot area %s: %s" % (area, counts))
+        program.probe("grab " + os.path.join(program.root, "screenshot.png"))
+        print("  screenshot:", os.path.join(program.root, "screenshot.png"))
 
         await terminate(program, caller)
         logged = program.logged_messages()
