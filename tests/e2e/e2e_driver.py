@@ -92,7 +92,7 @@ def format_width(width):
 # --- the program ----------------------------------------------------------------
 
 class Program:
-    def __init__(self, args, name, corridor_width=None):
+    def __init__(self, args, name, corridor_width=None, log_configuration=None):
         self.args = args
         self.root = os.path.join(args.work, name)
         shutil.rmtree(self.root, ignore_errors=True)
@@ -106,6 +106,9 @@ class Program:
         if corridor_width is not None:
             with open(os.path.join(self.suite_folder, "gui.ini"), "w") as f:
                 f.write("[RUNTIME]\nCORR_WIDTH=%s\n" % corridor_width)
+        if log_configuration is not None:
+            with open(self.log_configuration_path, "w") as f:
+                f.write(log_configuration % {"log": self.log_path})
         self.projection = os.path.join(self.root, "projection.txt")
         with open(self.projection, "w") as f:
             f.write("<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n")
@@ -117,6 +120,10 @@ class Program:
     @property
     def log_path(self):
         return os.path.join(self.tmp, "DAV5Edade.log4")
+
+    @property
+    def log_configuration_path(self):
+        return os.path.join(self.suite_folder, "log4cplus_configureCalib.ini")
 
     def environment(self):
         env = dict(os.environ)
@@ -140,26 +147,18 @@ class Program:
         return env
 
     def start(self, extra_args=()):
-        # Another process may hold the caller port for a moment (a test that
-        # builds a window): start again until the program listens.
-        deadline = time.monotonic() + 60
-        while True:
-            for path in (self.probe_file,):
-                if os.path.exists(path):
-                    os.remove(path)
-            with open(self.stderr_path, "w") as err:
-                self.process = subprocess.Popen(
-                    [self.args.program, "-projection=" + self.projection] + list(extra_args),
-                    env=self.environment(), stdout=subprocess.DEVNULL, stderr=err,
-                    cwd=self.root)
-            state = self.wait_listening(deadline)
-            if state == "listens":
-                break
-            self.process.kill()
-            self.process.wait(10)
-            if time.monotonic() > deadline:
-                raise CaseFailed("the program never listened on port %d" % CALLER_PORT)
-            time.sleep(1)
+        if os.path.exists(self.probe_file):
+            os.remove(self.probe_file)
+        with open(self.stderr_path, "w") as err:
+            self.process = subprocess.Popen(
+                [self.args.program, "-projection=" + self.projection] + list(extra_args),
+                env=self.environment(), stdout=subprocess.DEVNULL, stderr=err, cwd=self.root)
+        state = self.wait_listening(time.monotonic() + 60)
+        if state == "not":
+            raise CaseFailed("the program does not listen: port %d is taken by another process"
+                             % CALLER_PORT)
+        if state != "listens":
+            raise CaseFailed("the program never said whether it listens on port %d" % CALLER_PORT)
         self.connect_probe()
 
     def wait_listening(self, deadline):
@@ -459,9 +458,10 @@ async def case_main_road(args):
     program = Program(args, "run", corridor_width=20)
     program.start()
     try:
-        check(os.path.exists(os.path.join(program.suite_folder, "log4cplus_configureCalib.ini")),
+        check(os.path.exists(program.log_configuration_path),
               "the default logging configuration is written into the program-data folder")
         check("New run" in program.log(), "the log file in TMPDIR starts with \"New run\"")
+        check("getRawFiles" not in program.log(), "without a cross line nothing is loaded at start")
         check(not program.visible(), "the window starts hidden")
         check(program.probe("property corridorWidth value") == "20",
               "the corridor width comes from gui.ini")
@@ -500,17 +500,25 @@ async def case_main_road(args):
         with open(os.path.join(program.suite_folder, "gui.ini")) as f:
             check("CORR_WIDTH=21" in f.read(), "gui.ini holds the new width")
 
-        # The picture of the X screen shows every drawn line inside the plot area.
-        plot = program.probe("plot").split()
-        area, line_colours = [int(v) for v in plot[:4]], plot[4:]
+        # The chart as drawn shows every line's colour inside the plot area.
+        chart_shot = os.path.join(program.root, "chart.ppm")
+        deadline = time.monotonic() + 10
+        while True:
+            plot = program.probe("plot").split()
+            area, line_colours = [int(v) for v in plot[:4]], plot[4:]
+            program.probe("grabchart " + chart_shot)
+            counts = colour_counts(ppm_image(chart_shot), area, line_colours)
+            if line_colours and all(n >= 20 for n in counts.values()):
+                break
+            if time.monotonic() > deadline:
+                break
+            await asyncio.sleep(0.5)
         check(line_colours, "the chart has lines to draw (%s)" % " ".join(line_colours))
+        check(all(n >= 10 for n in counts.values()),
+              "each line's colour is drawn inside the plot area %s: %s" % (area, counts))
         shot = os.path.join(program.root, "screenshot.ppm")
         program.probe("grab " + shot)
-        image = ppm_image(shot)
-        check(image[:2] == (1920, 1200), "the screenshot covers the X screen")
-        counts = colour_counts(image, area, line_colours)
-        check(all(n >= 20 for n in counts.values()),
-              "each line's colour is drawn inside the plot area %s: %s" % (area, counts))
+        check(ppm_image(shot)[:2] == (1920, 1200), "the screenshot covers the X screen")
         program.probe("grab " + os.path.join(program.root, "screenshot.png"))
         print("  screenshot:", os.path.join(program.root, "screenshot.png"))
 
@@ -518,6 +526,36 @@ async def case_main_road(args):
         logged = program.logged_messages()
         check(logged == [survey.addline(), survey.setcorridor(), PREFIX + "SHOW",
                          PREFIX + "TERMINATE_CALIB"], "every caller message is logged once, in order")
+    finally:
+        program.kill()
+
+
+# A logging configuration of the user's: every record, message only.
+USER_LOG_CONFIGURATION = """# the user's own configuration
+log4cplus.rootLogger=DEBUG, UserFile
+log4cplus.appender.UserFile=log4cplus::FileAppender
+log4cplus.appender.UserFile.File=%(log)s
+log4cplus.appender.UserFile.layout=log4cplus::PatternLayout
+log4cplus.appender.UserFile.layout.ConversionPattern=user: %%m%%n
+"""
+
+
+async def case_start_up(args):
+    program = Program(args, "run", log_configuration=USER_LOG_CONFIGURATION)
+    with open(program.log_configuration_path, "rb") as f:
+        configuration = f.read()
+    program.start(["-survey=North Bay", "-sx=100", "-sy=200", "-ex=300", "-ey=-400"])
+    try:
+        with open(program.log_configuration_path, "rb") as f:
+            check(f.read() == configuration, "an existing logging configuration is kept as it is")
+        log = program.log()
+        check("user: New run\n" in log, "the program logs through the existing configuration")
+        check("user: run with projection %s, survey North Bay, sx 100, sy 200, ex 300, ey -400\n"
+              % program.projection in log, "the command line is logged")
+        # No raw file is named yet: the load asks for them and ends.
+        check("user: getRawFiles: files \n" in log, "the start-up cross line requests a load")
+        check(not program.visible(), "the window starts hidden")
+        await terminate(program)
     finally:
         program.kill()
 
@@ -717,6 +755,7 @@ async def case_raw_websocket(args):
 
 CASES = {
     "main_road": case_main_road,
+    "start_up": case_start_up,
     "close_through_window": case_close_through_window,
     "malformed_messages": case_malformed_messages,
     "two_callers": case_two_callers,
