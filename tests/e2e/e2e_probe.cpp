@@ -11,9 +11,8 @@
 //   property <objectName> <name>    a property's value as text; "@window" is the main window
 //   grab <path>                     save a screenshot of the X screen
 //   invoke <slot>                   call a slot without arguments of the main window
-//   plot                            the chart's plot area in the chart view ("x y w h") and
+//   plot                            the chart's plot area on the screen ("x y w h") and
 //                                   the colours of its visible series ("#rrggbb ...")
-//   grabchart <path>                save the chart view as drawn (its OpenGL series too)
 #include <QAction>
 #include <QChart>
 #include <QChartView>
@@ -120,7 +119,7 @@ QByteArray plotCommand()
     if (!view || !view->chart())
         return "error no chart";
     const QRect area = view->mapFromScene(view->chart()->plotArea()).boundingRect();
-    const QPoint topLeft = view->viewport()->mapTo(view, area.topLeft());
+    const QPoint topLeft = view->viewport()->mapToGlobal(area.topLeft());
     QByteArray answer = "ok " + QByteArray::number(topLeft.x()) + ' ' + QByteArray::number(topLeft.y())
         + ' ' + QByteArray::number(area.width()) + ' ' + QByteArray::number(area.height());
     for (QtCharts::QAbstractSeries *series : view->chart()->series()) {
@@ -129,18 +128,6 @@ QByteArray plotCommand()
             answer += ' ' + xy->color().name().toUtf8();
     }
     return answer;
-}
-
-QByteArray grabChartCommand(const QString &path)
-{
-    QMainWindow *window = mainWindow();
-    auto *view = window ? window->findChild<QtCharts::QChartView *>() : nullptr;
-    if (!view)
-        return "error no chart";
-    const QPixmap shot = view->grab();
-    if (shot.isNull() || !shot.save(path))
-        return "error cannot save " + path.toUtf8();
-    return "ok " + QByteArray::number(shot.width()) + "x" + QByteArray::number(shot.height());
 }
 
 QByteArray invokeCommand(const QString &slot)
@@ -169,8 +156,6 @@ QByteArray runCommand(const QString &line)
         return invokeCommand(rest);
     if (words[0] == QLatin1String("grab"))
         return grabCommand(rest);
-    if (words[0] == QLatin1String("grabchart"))
-        return grabChartCommand(rest);
     if (words[0] == QLatin1String("plot"))
         return plotCommand();
     return "error unknown command";
