@@ -44,11 +44,12 @@ const QString displayYKey = QStringLiteral("DATADISPLAY_Y_KEY");
 const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
 const QString runtimeGroup = QStringLiteral("RUNTIME");
 const QString corridorWidthKey = QStringLiteral("CORR_WIDTH");
-const quint16 callerPort = 11225;
 
 } // namespace
 
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
+quint16 CrossLineWidget::callerPort = 11225;
 
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)

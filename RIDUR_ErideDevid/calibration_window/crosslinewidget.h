@@ -194,6 +194,9 @@ public:
     void runWhenDataIdle(std::function<void()> request);
     // UDP port of the corridor-width sentence (tests may move it).
     static quint16 corridorWidthPort;
+    // TCP port of the caller's WebSocket listener, 11225; read by the
+    // constructor (tests may move it, 0 takes any free port).
+    static quint16 callerPort;
 
 private:
     // Requests held back while the data thread works; a child object.

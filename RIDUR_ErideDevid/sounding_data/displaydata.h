@@ -39,6 +39,8 @@ public:
     static const QString origSuffix; // " - orig"
 
 private:
+    friend struct DisplayDataInspector; // tests
+
     void buildLines(qint32 head, bool asLoaded);
     void buildLinesFromSoundings(qint32 head, bool asLoaded);
 

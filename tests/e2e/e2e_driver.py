@@ -92,7 +92,7 @@ def format_width(width):
 # --- the program ----------------------------------------------------------------
 
 class Program:
-    def __init__(self, args, name, corridor_width=None):
+    def __init__(self, args, name, corridor_width=None, log_configuration=None):
         self.args = args
         self.root = os.path.join(args.work, name)
         shutil.rmtree(self.root, ignore_errors=True)
@@ -106,6 +106,9 @@ class Program:
         if corridor_width is not None:
             with open(os.path.join(self.suite_folder, "gui.ini"), "w") as f:
                 f.write("[RUNTIME]\nCORR_WIDTH=%s\n" % corridor_width)
+        if log_configuration is not None:
+            with open(self.log_configuration_path, "w") as f:
+                f.write(log_configuration % {"log": self.log_path})
         self.projection = os.path.join(self.root, "projection.txt")
         with open(self.projection, "w") as f:
             f.write("<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n")
@@ -117,6 +120,10 @@ class Program:
     @property
     def log_path(self):
         return os.path.join(self.tmp, "DAV5Edade.log4")
+
+    @property
+    def log_configuration_path(self):
+        return os.path.join(self.suite_folder, "log4cplus_configureCalib.ini")
 
     def environment(self):
         env = dict(os.environ)
@@ -140,26 +147,18 @@ class Program:
         return env
 
     def start(self, extra_args=()):
-        # Another process may hold the caller port for a moment (a test that
-        # builds a window): start again until the program listens.
-        deadline = time.monotonic() + 60
-        while True:
-            for path in (self.probe_file,):
-                if os.path.exists(path):
-                    os.remove(path)
-            with open(self.stderr_path, "w") as err:
-                self.process = subprocess.Popen(
-                    [self.args.program, "-projection=" + self.projection] + list(extra_args),
-                    env=self.environment(), stdout=subprocess.DEVNULL, stderr=err,
-                    cwd=self.root)
-            state = self.wait_listening(deadline)
-            if state == "listens":
-                break
-            self.process.kill()
-            self.process.wait(10)
-            if time.monotonic() > deadline:
-                raise CaseFailed("the program never listened on port %d" % CALLER_PORT)
-            time.sleep(1)
+        if os.path.exists(self.probe_file):
+            os.remove(self.probe_file)
+        with open(self.stderr_path, "w") as err:
+            self.process = subprocess.Popen(
+                [self.args.program, "-projection=" + self.projection] + list(extra_args),
+                env=self.environment(), stdout=subprocess.DEVNULL, stderr=err, cwd=self.root)
+        state = self.wait_listening(time.monotonic() + 60)
+        if state == "not":
+            raise CaseFailed("the program does not listen: port %d is taken by another process"
+                             % CALLER_PORT)
+        if state != "listens":
+            raise CaseFailed("the program never said whether it listens on port %d" % CALLER_PORT)
         self.connect_probe()
 
     def wait_listening(self, deadline):
@@ -338,32 +337,43 @@ async def terminate(program, caller=None):
 
 # --- screenshots -----------------------------------------------------------------
 
-def png_colours(path):
-    """Distinct pixel values of an 8-bit RGB or RGBA PNG (unfiltered rows are
-    enough to tell a drawn screen from a blank one)."""
+def ppm_image(path):
+    """Width, height and the RGB bytes of a binary PPM (P6, 8 bits) file."""
     with open(path, "rb") as f:
         data = f.read()
-    check(data[:8] == b"\x89PNG\r\n\x1a\n", "the screenshot is a PNG file")
-    pos, idat, width, height, channels = 8, b"", 0, 0, 3
-    while pos < len(data):
-        length, kind = struct.unpack("!I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack("!IIBB", body[:10])
-            channels = {2: 3, 6: 4}.get(colour, 0)
-            if depth != 8 or not channels:
-                return width, height, None
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw = zlib.decompress(idat)
-    stride = width * channels + 1
-    colours = set()
-    for row in range(0, height, 7):
-        line = raw[row * stride + 1:(row + 1) * stride]
-        for x in range(0, len(line) - channels, channels * 5):
-            colours.add(line[x:x + channels])
-    return width, height, colours
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    check(fields[0] == b"P6" and fields[3] == b"255", "the screenshot is an 8-bit PPM file")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[pos + 1:]
+    check(len(pixels) == width * height * 3, "the screenshot holds every pixel")
+    return width, height, pixels
+
+
+def colour_counts(image, area, colours):
+    """How many pixels inside area (x, y, w, h, clipped to the image) have
+    each of the colours ("#rrggbb")."""
+    width, height, pixels = image
+    x0, y0, w, h = area
+    wanted = {bytes.fromhex(c[1:]): c for c in colours}
+    counts = dict.fromkeys(colours, 0)
+    for y in range(max(y0, 0), min(y0 + h, height)):
+        row = pixels[y * width * 3:(y + 1) * width * 3]
+        for x in range(max(x0, 0), min(x0 + w, width)):
+            colour = wanted.get(row[x * 3:x * 3 + 3])
+            if colour:
+                counts[colour] += 1
+    return counts
 
 
 # --- raw WebSocket traffic -------------------------------------------------------
@@ -448,9 +458,10 @@ async def case_main_road(args):
     program = Program(args, "run", corridor_width=20)
     program.start()
     try:
-        check(os.path.exists(os.path.join(program.suite_folder, "log4cplus_configureCalib.ini")),
+        check(os.path.exists(program.log_configuration_path),
               "the default logging configuration is written into the program-data folder")
         check("New run" in program.log(), "the log file in TMPDIR starts with \"New run\"")
+        check("getRawFiles" not in program.log(), "without a cross line nothing is loaded at start")
         check(not program.visible(), "the window starts hidden")
         check(program.probe("property corridorWidth value") == "20",
               "the corridor width comes from gui.ini")
@@ -489,19 +500,61 @@ async def case_main_road(args):
         with open(os.path.join(program.suite_folder, "gui.ini")) as f:
             check("CORR_WIDTH=21" in f.read(), "gui.ini holds the new width")
 
-        shot = os.path.join(program.root, "screenshot.png")
-        program.probe("grab " + shot)
-        width, height, colours = png_colours(shot)
-        check((width, height) == (1920, 1200), "the screenshot covers the X screen")
-        check(colours is None or len(colours) > 20,
-              "the screenshot shows the drawn window (%s colours)"
-              % (len(colours) if colours else "?"))
-        print("  screenshot:", shot)
+        # The picture of the X screen shows every line's colour inside the plot area.
+        shot = os.path.join(program.root, "screenshot.ppm")
+        deadline = time.monotonic() + 10
+        while True:
+            plot = program.probe("plot").split()
+            area, line_colours = [int(v) for v in plot[:4]], plot[4:]
+            program.probe("grab " + shot)
+            image = ppm_image(shot)
+            counts = colour_counts(image, area, line_colours)
+            if line_colours and all(n > 0 for n in counts.values()):
+                break
+            if time.monotonic() > deadline:
+                break
+            await asyncio.sleep(0.5)
+        check(image[:2] == (1920, 1200), "the screenshot covers the X screen")
+        check(line_colours, "the chart has lines to draw (%s)" % " ".join(line_colours))
+        check(all(n > 0 for n in counts.values()),
+              "each line's colour is drawn inside the plot area %s: %s" % (area, counts))
+        program.probe("grab " + os.path.join(program.root, "screenshot.png"))
+        print("  screenshot:", os.path.join(program.root, "screenshot.png"))
 
         await terminate(program, caller)
         logged = program.logged_messages()
         check(logged == [survey.addline(), survey.setcorridor(), PREFIX + "SHOW",
                          PREFIX + "TERMINATE_CALIB"], "every caller message is logged once, in order")
+    finally:
+        program.kill()
+
+
+# A logging configuration of the user's: every record, message only.
+USER_LOG_CONFIGURATION = """# the user's own configuration
+log4cplus.rootLogger=DEBUG, UserFile
+log4cplus.appender.UserFile=log4cplus::FileAppender
+log4cplus.appender.UserFile.File=%(log)s
+log4cplus.appender.UserFile.layout=log4cplus::PatternLayout
+log4cplus.appender.UserFile.layout.ConversionPattern=user: %%m%%n
+"""
+
+
+async def case_start_up(args):
+    program = Program(args, "run", log_configuration=USER_LOG_CONFIGURATION)
+    with open(program.log_configuration_path, "rb") as f:
+        configuration = f.read()
+    program.start(["-survey=North Bay", "-sx=100", "-sy=200", "-ex=300", "-ey=-400"])
+    try:
+        with open(program.log_configuration_path, "rb") as f:
+            check(f.read() == configuration, "an existing logging configuration is kept as it is")
+        log = program.log()
+        check("user: New run\n" in log, "the program logs through the existing configuration")
+        check("user: run with projection %s, survey North Bay, sx 100, sy 200, ex 300, ey -400\n"
+              % program.projection in log, "the command line is logged")
+        # No raw file is named yet: the load asks for them and ends.
+        check("user: getRawFiles: files \n" in log, "the start-up cross line requests a load")
+        check(not program.visible(), "the window starts hidden")
+        await terminate(program)
     finally:
         program.kill()
 
@@ -701,6 +754,7 @@ async def case_raw_websocket(args):
 
 CASES = {
     "main_road": case_main_road,
+    "start_up": case_start_up,
     "close_through_window": case_close_through_window,
     "malformed_messages": case_malformed_messages,
     "two_callers": case_two_callers,

@@ -11,7 +11,11 @@
 //   property <objectName> <name>    a property's value as text; "@window" is the main window
 //   grab <path>                     save a screenshot of the X screen
 //   invoke <slot>                   call a slot without arguments of the main window
+//   plot                            the chart's plot area on the screen ("x y w h") and
+//                                   the colours of its visible series ("#rrggbb ...")
 #include <QAction>
+#include <QChart>
+#include <QChartView>
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -24,6 +28,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWidget>
+#include <QXYSeries>
 
 namespace {
 
@@ -107,6 +112,24 @@ QByteArray grabCommand(const QString &path)
     return "ok " + QByteArray::number(shot.width()) + "x" + QByteArray::number(shot.height());
 }
 
+QByteArray plotCommand()
+{
+    QMainWindow *window = mainWindow();
+    auto *view = window ? window->findChild<QtCharts::QChartView *>() : nullptr;
+    if (!view || !view->chart())
+        return "error no chart";
+    const QRect area = view->mapFromScene(view->chart()->plotArea()).boundingRect();
+    const QPoint topLeft = view->viewport()->mapToGlobal(area.topLeft());
+    QByteArray answer = "ok " + QByteArray::number(topLeft.x()) + ' ' + QByteArray::number(topLeft.y())
+        + ' ' + QByteArray::number(area.width()) + ' ' + QByteArray::number(area.height());
+    for (QtCharts::QAbstractSeries *series : view->chart()->series()) {
+        auto *xy = qobject_cast<QtCharts::QXYSeries *>(series);
+        if (xy && xy->isVisible() && xy->count() > 0)
+            answer += ' ' + xy->color().name().toUtf8();
+    }
+    return answer;
+}
+
 QByteArray invokeCommand(const QString &slot)
 {
     QMainWindow *window = mainWindow();
@@ -133,6 +156,8 @@ QByteArray runCommand(const QString &line)
         return invokeCommand(rest);
     if (words[0] == QLatin1String("grab"))
         return grabCommand(rest);
+    if (words[0] == QLatin1String("plot"))
+        return plotCommand();
     return "error unknown command";
 }
 

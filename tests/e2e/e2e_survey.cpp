@@ -56,6 +56,8 @@ int main(int argc, char *argv[])
     // south-west to north-east; the first split into files when asked.
     nexra::SurveyConfig config;
     config.sonar.beamCount = parser.value(QStringLiteral("beams")).toInt();
+    // A sloping seafloor, so that the chart's depth axis has a span to draw.
+    config.seafloor.slopeEast = 0.02;
     const double origin[2] = {config.seafloor.origin.latitude, config.seafloor.origin.longitude};
     int index = 0;
     for (double headingDeg : {180.0, 90.0, 45.0}) {

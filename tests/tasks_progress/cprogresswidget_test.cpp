@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QPointer>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 class ProgressWindow : public ::testing::Test {
@@ -295,6 +297,36 @@ TEST_F(ProgressWindow, Screenshot)
     // Beside the test program, in the build folder.
     const QString path =
         QDir(QCoreApplication::applicationDirPath()).filePath("tasks_progress_window.png");
-    ASSERT_TRUE(window.grab().save(path));
-    EXPECT_FALSE(QImage(path).isNull());
+    const QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_TRUE(shot.save(path));
+    const qreal scale = shot.width() / qreal(window.width());
+    const auto areaOf = [&](QWidget *w) {
+        const QRect r(w->mapTo(&window, QPoint()), w->size());
+        return QRect((QPointF(r.topLeft()) * scale).toPoint(), (QSizeF(r.size()) * scale).toSize());
+    };
+    const auto countIn = [&](const QRect &area, const std::function<bool(QColor)> &wanted) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += wanted(shot.pixelColor(x, y));
+        return n;
+    };
+
+    // The title row carries dark text.
+    EXPECT_GT(countIn(areaOf(part<QLabel>(&window, "progressTitle")),
+                      [](QColor c) { return c.lightness() < 80; }),
+              50);
+    // One task of five done: the bar's chunk fills a fifth of it (a row a
+    // quarter down, above the percentage text).
+    const QRect barArea = areaOf(bar()).adjusted(2, 2, -2, -2);
+    const int sampleY = barArea.top() + barArea.height() / 4;
+    const QColor chunk = shot.pixelColor(barArea.left() + 1, sampleY);
+    ASSERT_NE(chunk, shot.pixelColor(barArea.right() - 1, sampleY));
+    const int filled = countIn(QRect(barArea.left(), sampleY, barArea.width(), 1),
+                               [&](QColor c) { return c == chunk; });
+    EXPECT_NEAR(filled / double(barArea.width()), 0.2, 0.03);
+    // The failed file's row is drawn in red, the finished one's is not.
+    const auto red = [](QColor c) { return c.red() > 180 && c.green() < 90 && c.blue() < 90; };
+    EXPECT_GT(countIn(areaOf(row("line_0002.nexra")), red), 50);
+    EXPECT_EQ(countIn(areaOf(row("line_0001.nexra")), red), 0);
 }

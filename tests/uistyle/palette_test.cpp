@@ -127,11 +127,24 @@ TEST_F(UiStyleResources, TreeHoldsSheetFontsAndTheArtworkTheSheetsName)
     };
     for (const char *path : paths)
         EXPECT_TRUE(QFile::exists(QString::fromLatin1(path))) << path;
+}
 
-    const QFontDatabase fonts;
-    ASSERT_TRUE(fonts.families().contains(QStringLiteral("Lato")));
-    EXPECT_TRUE(fonts.styles(QStringLiteral("Lato")).contains(QStringLiteral("Bold")))
-        << fonts.styles(QStringLiteral("Lato")).join(',').toStdString();
+// initUiStyle adds the kit's two Lato fonts as application fonts, whether or
+// not the system has a Lato of its own. A fresh process has none before.
+TEST(UiStyleFonts, InitAddsTheKitsLatoFonts)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const bool noneBefore = QFontDatabase::applicationFontFamilies(0).isEmpty();
+            initUiStyle();
+            const QStringList lato{QStringLiteral("Lato")};
+            const bool added = QFontDatabase::applicationFontFamilies(0) == lato
+                && QFontDatabase::applicationFontFamilies(1) == lato
+                && QFontDatabase::applicationFontFamilies(2).isEmpty();
+            std::_Exit(noneBefore && added ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(UiStyleResources, RegisteringAgainIsHarmless)

@@ -67,4 +67,6 @@ struct CrossLineWidgetInspector {
         out[3] = w.originalAttitude.heading;
     }
     static QList<QDoubleSpinBox *> offsetSpinBoxes(const CrossLineWidget &w) { return w.offsetSpinBoxes(); }
+    // The interactive edit mode last applied, for the whole process.
+    static bool &lastInteractiveEditMode() { return CrossLineWidget::lastInteractiveEditMode; }
 };

@@ -2,6 +2,7 @@
 // settings, clock, event filter, close handling, data thread and shutdown.
 #include "crosslinewidget.h"
 
+#include "caller_port.h"
 #include "chvxqa_tasks_progress.h"
 #include "crosslinedata.h"
 #include "crosslinewidget_access.h"
@@ -81,14 +82,6 @@ QStringList actionTexts(const QList<QAction *> &actions)
     for (QAction *action : actions)
         texts << action->text();
     return texts;
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
 }
 
 // ---- Platform paths ----
@@ -317,8 +310,9 @@ TEST_F(CrossLineWidgetTest, ClockIsEmptyThenShowsUtcDateOverTime)
 
     // The construction itself lets events through (the progress window's layout); on a slow
     // machine the first tick may already have come.
-    if (builtBeforeFirstTick)
+    if (builtBeforeFirstTick) {
         EXPECT_TRUE(clock->text().isEmpty());
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !clock->text().isEmpty(); }, 3000));
     const QStringList lines = clock->text().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 2) << clock->text().toStdString();
@@ -597,17 +591,21 @@ TEST_F(CrossLineWidgetTest, EventFilterIgnoresOtherEvents)
 
 // ---- Server start and close handling ----
 
+// The program listens on 11225; this test program moves every window's
+// listener to a free port, which the window must take.
 TEST_F(CrossLineWidgetTest, ServerStartsOnTheFirstTurnOfTheEventLoop)
 {
+    EXPECT_EQ(programCallerPort(), 11225);
     DebugCapture dbg;
     CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
-    auto *server = window.findChild<HVXQAWebSocketServer *>();
-    ASSERT_NE(server, nullptr);
-    server->setPort(freePort());
+    ASSERT_NE(window.findChild<HVXQAWebSocketServer *>(), nullptr);
     EXPECT_EQ(dbg.count(QStringLiteral("HVXQAWebSocketServer::start()")), 0);
+    EXPECT_EQ(listeningPort(window), 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(dbg.lines().filter(QStringLiteral("HVXQAWebSocketServer::start()")),
               QStringList{QStringLiteral("HVXQAWebSocketServer::start() listens")});
+    EXPECT_NE(listeningPort(window), 0);
+    EXPECT_NE(listeningPort(window), programCallerPort());
 }
 
 struct CloseCase {
@@ -634,11 +632,10 @@ TEST_P(CrossLineWidgetCloseTest, ClosingEndsTheLoopAndTellsTheCaller)
     auto window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
     auto *server = window->findChild<HVXQAWebSocketServer *>();
     ASSERT_NE(server, nullptr);
-    const quint16 port = freePort();
-    ASSERT_NE(port, 0);
-    server->setPort(port);
     QSignalSpy handOvers(server, &HVXQAWebSocketServer::newClientConnection);
     QCoreApplication::processEvents();
+    const quint16 port = listeningPort(*window);
+    ASSERT_NE(port, 0);
 
     QWebSocket client;
     QStringList received;
@@ -647,9 +644,8 @@ TEST_P(CrossLineWidgetCloseTest, ClosingEndsTheLoopAndTellsTheCaller)
     if (c.caller) {
         client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(port)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return handOvers.count() == 1; }, 5000));
-        QWebSocket *&current = Inspector::clientSocket(*window);
-        if (!current)
-            current = handOvers.at(0).at(0).value<QWebSocket *>();
+        // The hand-over made it the current caller.
+        ASSERT_EQ(Inspector::clientSocket(*window), handOvers.at(0).at(0).value<QWebSocket *>());
     }
 
     window->show();
@@ -802,12 +798,9 @@ protected:
 
 TEST_F(ThreadedShutdownTest, StoppingGivesUpClosesTheListenerAndWarns)
 {
-    auto *server = window->findChild<HVXQAWebSocketServer *>();
-    ASSERT_NE(server, nullptr);
-    const quint16 port = freePort();
-    ASSERT_NE(port, 0);
-    server->setPort(port);
     QCoreApplication::processEvents();
+    const quint16 port = listeningPort(*window);
+    ASSERT_NE(port, 0);
     auto *listener = window->findChild<QWebSocketServer *>();
     ASSERT_NE(listener, nullptr);
     ASSERT_TRUE(listener->isListening());

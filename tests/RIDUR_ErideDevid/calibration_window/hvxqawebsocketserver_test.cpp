@@ -146,10 +146,29 @@ TEST_F(WebSocketServerTest, ClientDroppingMidHandshakeIsNotHandedOver)
     EXPECT_EQ(handedOver(handOvers, 0)->peerPort(), client->localPort());
 }
 
+// A response to no socket reaches no client; the next one to a real socket
+// arrives alone.
 TEST_F(WebSocketServerTest, SendResponseToNoSocketIsIgnored)
 {
+    server.start();
+    auto client = connectClient();
+    ASSERT_TRUE(client);
+    if (handOvers.isEmpty()) {
+        ASSERT_TRUE(handOvers.wait(5000));
+    }
+    QStringList received;
+    QObject::connect(client.get(), &QWebSocket::textMessageReceived,
+                     [&](const QString &text) { received << text; });
+
+    DebugCapture dbg;
     server.sendResponse(nullptr, QStringLiteral("lost"));
-    SUCCEED();
+    settle();
+    EXPECT_TRUE(received.isEmpty()) << received.join('|').toStdString();
+    server.sendResponse(handedOver(handOvers, 0), QStringLiteral("kept"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
+    settle();
+    EXPECT_EQ(received, QStringList{QStringLiteral("kept")});
+    EXPECT_TRUE(dbg.lines().isEmpty()) << dbg.lines().join('|').toStdString();
 }
 
 } // namespace

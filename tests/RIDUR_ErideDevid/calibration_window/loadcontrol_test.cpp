@@ -391,6 +391,9 @@ TEST_F(LoadControlTest, ResetBeforeAnyRecalculationReloadsOnly)
 
 TEST_F(LoadControlTest, InteractiveEditModeConnectsTheBoxesAndIsStored)
 {
+    // The mode last applied is kept for the whole process: start as a fresh
+    // process does, whatever windows of earlier tests applied.
+    Inspector::lastInteractiveEditMode() = false;
     ASSERT_TRUE(load({rawFile()}));
     QSignalSpy recalcs(w.get(), &CrossLineWidget::reqRecalculatedDepths);
     w->setInteractiveEditMode(true);

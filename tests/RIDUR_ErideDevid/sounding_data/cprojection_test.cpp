@@ -14,6 +14,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
 #include <thread>
 
@@ -68,15 +70,10 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-// A folder for definition files, and the first use of the service in this
-// process remembered (each test normally runs in a process of its own).
+// A folder for definition files.
 class ProjectionTest : public ::testing::Test {
 protected:
-    static CProjection *projection()
-    {
-        firstUseDone = true;
-        return CProjection::instance();
-    }
+    static CProjection *projection() { return CProjection::instance(); }
 
     std::string definition(const QByteArray &content, const char *name = "def.txt")
     {
@@ -104,11 +101,35 @@ protected:
         EXPECT_EQ(b, -7.25);
     }
 
-    static bool firstUseDone;
     QTemporaryDir dir;
 };
 
-bool ProjectionTest::firstUseDone = false;
+// Runs the check in a fresh process of this test program (its own sandbox),
+// where the service has not been created yet, whatever ran before in this
+// one. The check reports what went wrong on stderr.
+template <typename Check>
+void expectOnFirstUse(Check check)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(check() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+bool near(const char *what, double value, double expected, double tolerance)
+{
+    if (std::fabs(value - expected) <= tolerance)
+        return true;
+    fprintf(stderr, "%s: %.9f, expected %.9f\n", what, value, expected);
+    return false;
+}
+
+bool sameContent(const QString &path, const QByteArray &expected)
+{
+    const QByteArray content = readAll(path);
+    if (content == expected)
+        return true;
+    fprintf(stderr, "%s holds \"%s\"\n", qPrintable(path), content.constData());
+    return false;
+}
 
 } // namespace
 
@@ -116,26 +137,26 @@ using ProjectionFirstUse = ProjectionTest;
 
 TEST_F(ProjectionFirstUse, WritesTheDefaultFileWhenMissing)
 {
-    if (firstUseDone)
-        GTEST_SKIP() << "the service was already created in this process";
-    QFile::remove(defaultFilePath());
-    double northing = 1, easting = 1;
-    EXPECT_EQ(projection()->geographicToProjected(0, 0, &northing, &easting), 0);
-    EXPECT_EQ(readAll(defaultFilePath()), QByteArray(defaultLines));
-    EXPECT_NEAR(northing, 0.0, 1e-6);
-    EXPECT_NEAR(easting, 0.0, 1e-6);
+    expectOnFirstUse([] {
+        QFile::remove(defaultFilePath());
+        double northing = 1, easting = 1;
+        const int result = CProjection::instance()->geographicToProjected(0, 0, &northing, &easting);
+        return result == 0 && sameContent(defaultFilePath(), defaultLines)
+            && near("northing", northing, 0.0, 1e-6) && near("easting", easting, 0.0, 1e-6);
+    });
 }
 
 TEST_F(ProjectionFirstUse, KeepsAnExistingDefaultFile)
 {
-    if (firstUseDone)
-        GTEST_SKIP() << "the service was already created in this process";
-    const QByteArray metres = "<other>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n";
-    ASSERT_TRUE(writeFile(defaultFilePath(), metres));
-    double northing = 0, easting = 0;
-    EXPECT_EQ(projection()->geographicToProjected(60, 5, &northing, &easting), 0);
-    EXPECT_EQ(readAll(defaultFilePath()), metres);
-    EXPECT_NEAR(easting, 556597.45396637, 1e-5);
+    expectOnFirstUse([] {
+        const QByteArray metres = "<other>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n";
+        if (!writeFile(defaultFilePath(), metres))
+            return false;
+        double northing = 0, easting = 0;
+        const int result = CProjection::instance()->geographicToProjected(60, 5, &northing, &easting);
+        return result == 0 && sameContent(defaultFilePath(), metres)
+            && near("easting", easting, 556597.45396637, 1e-5);
+    });
 }
 
 class ProjectionConversion : public ProjectionTest,

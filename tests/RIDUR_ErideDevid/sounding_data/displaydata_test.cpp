@@ -5,6 +5,16 @@
 
 #include <QRegularExpression>
 
+// The line keys a build made: an empty line is a line, unlike a missing one.
+struct DisplayDataInspector {
+    static QStringList lineKeys(const DisplayData &d)
+    {
+        QStringList keys = d.lines.keys();
+        keys.sort();
+        return keys;
+    }
+};
+
 namespace {
 
 SoundingData sounding(qint32 beam, float depth, qint32 rx, double ellipsoidDepth = 0.0)
@@ -54,24 +64,42 @@ TEST_F(DisplayDataTest, NothingBeforeTheFirstBuild)
     EXPECT_EQ(display.soundingAt("a.nexra - orig", 0, 10.0, 5, 10.0).timeMs, 0);
 }
 
+// Every field its own value, none of them exact in binary where the field
+// is a float, so that a wrong field or a detour through another type shows.
 TEST_F(DisplayDataTest, DisplayIdsSelectFields)
 {
-    SoundingData s = sounding(3, 42.5f, 0, 40.25);
+    SoundingData s;
+    s.beamIndex = 3;
+    s.depth = 42.7f;
+    s.distanceX = 10.3f;
+    s.distanceY = 1.7f;
+    s.across = -6.1f;
+    s.along = 0.35f;
     s.qualityFactor = 7;
     s.reflectivity = -3;
-    s.txDepth = 1.5f;
+    s.sampleCount = 211;
+    s.beamAngleAdjustment = -17;
+    s.detectionInfo = 12;
+    s.soundingFlag = 33;
+    s.twoWayTime = 0.0371f;
+    s.txDepth = 1.45f;
+    s.ellipsoidDepth = 40.3;
+    s.timeMs = 1600000000123;
     setLoaded({{"/s/a.nexra", {s}}});
     display.setOriginalData(&data);
 
+    // Id 22 as y: the difference taken in double, then rounded to float
+    // (-2.4000008f; in float it would be -2.4000015f).
+    const float ellipsoidReferenced = float(40.3 - double(42.7f));
+    ASSERT_NE(ellipsoidReferenced, 40.3f - 42.7f);
     struct Case { qint32 id; float asX; float asY; };
     const Case cases[] = {
-        {0, s.distanceX, s.distanceX}, {1, s.distanceY, s.distanceY}, {2, 42.5f, 42.5f},
-        {5, 42.5f, 42.5f},             {8, s.across, s.across},       {9, s.along, s.along},
-        {13, 7.0f, 7.0f},              {14, -3.0f, -3.0f},            {19, 3.0f, 3.0f},
-        {20, s.twoWayTime, s.twoWayTime}, {21, 1.5f, 1.5f},
-        // ellipsoid-referenced depth: as y ellipsoidDepth - depth, as x 0
-        {22, 0.0f, float(40.25 - 42.5)},
-        {3, 0.0f, 0.0f},               {99, 0.0f, 0.0f},              {-1, 0.0f, 0.0f},
+        {0, 10.3f, 10.3f},   {1, 1.7f, 1.7f},       {2, 42.7f, 42.7f},     {5, 42.7f, 42.7f},
+        {8, -6.1f, -6.1f},   {9, 0.35f, 0.35f},     {13, 7.0f, 7.0f},      {14, -3.0f, -3.0f},
+        {15, 211.0f, 211.0f}, {16, -17.0f, -17.0f}, {17, 12.0f, 12.0f},    {18, 33.0f, 33.0f},
+        {19, 3.0f, 3.0f},    {20, 0.0371f, 0.0371f}, {21, 1.45f, 1.45f},
+        {22, 0.0f, ellipsoidReferenced},
+        {3, 0.0f, 0.0f},     {99, 0.0f, 0.0f},      {-1, 0.0f, 0.0f},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.id);
@@ -110,6 +138,9 @@ TEST_F(DisplayDataTest, BuildsKeepOtherLinesAndKinds)
     display.setOriginalData(&data);
     EXPECT_EQ(display.seriesPoints("/s/a.nexra - orig", 19, 5).size(), 1);
     EXPECT_TRUE(display.seriesPoints("/s/b.nexra - orig", 19, 5).isEmpty());
+    // A raw file with no soundings still gets its line.
+    EXPECT_EQ(DisplayDataInspector::lineKeys(display),
+              (QStringList{"/s/a.nexra - orig", "/s/b.nexra - orig"}));
 
     // Recalculated lines live under bare keys beside the lines as loaded.
     data.corridorDepths("/s/a.nexra") = {sounding(0, 5, 0), sounding(1, 6, 0)};
@@ -133,6 +164,11 @@ TEST_F(DisplayDataTest, NonNexraDataGivesEmptyLines)
     CrossLineDataInspector::setNexraFile(data, false);
     display.setOriginalData(&data);
     EXPECT_TRUE(display.seriesPoints("/s/a.nexra - orig", 19, 5).isEmpty());
+    EXPECT_EQ(DisplayDataInspector::lineKeys(display), QStringList{"/s/a.nexra - orig"});
+    display.setRecalculatedData(&data);
+    EXPECT_EQ(DisplayDataInspector::lineKeys(display),
+              (QStringList{"/s/a.nexra", "/s/a.nexra - orig"}));
+    EXPECT_TRUE(display.seriesPoints("/s/a.nexra", 19, 5).isEmpty());
 }
 
 TEST_F(DisplayDataTest, SoundingAtMatchesWithinTolerance)

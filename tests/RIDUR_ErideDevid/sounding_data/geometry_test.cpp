@@ -71,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         IntersectionCase{"verticalMeetsHorizontal", {3, 0, 3, 10}, {0, 5, 10, 5}, true},
         IntersectionCase{"collinearHorizontal", {0, 0, 10, 0}, {5, 0, 15, 0}, false},
         IntersectionCase{"collinearVertical", {0, 0, 0, 10}, {0, 5, 0, 15}, false},
-        IntersectionCase{"nearlyParallelSloped", {0, 0, 10, 10}, {0, 1, 10, 11.00001}, false},
+        // Slopes 1 and 0.999998: taken as parallel, though the lines cross at (5, 5).
+        IntersectionCase{"nearlyParallelSloped", {0, 0, 10, 10}, {0, 1e-5, 10, 9.99999}, false},
         IntersectionCase{"tinySegmentCountsHorizontal", {5, 5, 5 + 1e-7, 5 + 1e-7}, {5, 0, 5, 10}, true},
         IntersectionCase{"verticalAndSloped", {5, 0, 5, 10}, {0, 0, 10, 10}, true},
         IntersectionCase{"slopedAndHorizontal", {0, 0, 10, 10}, {0, 4, 10, 4}, true},
