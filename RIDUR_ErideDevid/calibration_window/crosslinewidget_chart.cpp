@@ -8,6 +8,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QListWidgetItem>
@@ -50,6 +51,9 @@ const CrossLineWidget::DisplayTypeData CrossLineWidget::displayTypes[15] = {
 namespace {
 
 const QString origSuffix = QStringLiteral(" - orig");
+
+// Pixels between the chart's view and its titles, legend and labels.
+constexpr int chartMargin = 4;
 
 // QtCharts draws an OpenGL series only into an OpenGL context; where none can
 // be made (the offscreen platform without a display) such a series would not
@@ -187,6 +191,11 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     // Chart.
     if (!chart) {
         chart = new QChart();
+        // The chart fills its view with slim margins and a square background,
+        // which leaves the X labels room at the window's first size.
+        chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
+        chart->layout()->setContentsMargins(0, 0, 0, 0);
+        chart->setBackgroundRoundness(0);
     } else if (redrawOriginal) {
         chart->removeAllSeries();
     } else {
@@ -313,11 +322,22 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         chartView->setRubberBand(QChartView::RectangleRubberBand);
         chartView->installEventFilter(this);
         QLayout *layout = ui->graphicWidget->layout();
-        if (!layout)
+        if (!layout) {
             layout = new QHBoxLayout(ui->graphicWidget);
+            layout->setContentsMargins(0, 0, 0, 0);
+        }
         layout->addWidget(chartView);
         layout->invalidate();
         layout->update();
+    }
+    // The axes take the view's font, which the style sheets set; the titles
+    // in bold.
+    chartView->ensurePolished();
+    QFont titleFont = chartView->font();
+    titleFont.setBold(true);
+    for (QValueAxis *axis : {axisX, axisY}) {
+        axis->setLabelsFont(chartView->font());
+        axis->setTitleFont(titleFont);
     }
     const qint64 end = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [6] = ") << (end - mark5));
