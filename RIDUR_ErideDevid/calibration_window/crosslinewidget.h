@@ -201,7 +201,6 @@ public:
 private:
     // Requests held back while the data thread works; a child object.
     DataRequestQueue *dataRequests = nullptr;
-    DataRequestQueue *requestQueue();
     // The bodies of the request slots, run through the request queue.
     void startLoad();
     void startRecalculation(bool allData);

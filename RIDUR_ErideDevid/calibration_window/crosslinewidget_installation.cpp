@@ -207,7 +207,7 @@ void CrossLineWidget::applyInstallationEdits(bool preview)
     crossLineData->setSvpForTx(ui->svpForTxCheckBox->isChecked());
     recalculationRequested = true;
 
-    requestQueue()->jobStarted();
+    dataRequests->jobStarted();
     if (preview)
         emit reqRecalculatedPreviewDepths();
     else

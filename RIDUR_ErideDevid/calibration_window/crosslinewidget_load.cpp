@@ -37,11 +37,6 @@ quint16 CrossLineWidget::corridorWidthPort = 25035;
 
 // ---- Request queue ----
 
-DataRequestQueue *CrossLineWidget::requestQueue()
-{
-    return dataRequests;
-}
-
 bool CrossLineWidget::dataThreadBusy() const
 {
     return dataRequests->busy();
@@ -49,12 +44,12 @@ bool CrossLineWidget::dataThreadBusy() const
 
 void CrossLineWidget::runWhenDataIdle(std::function<void()> request)
 {
-    requestQueue()->run(std::move(request));
+    dataRequests->run(std::move(request));
 }
 
 void CrossLineWidget::finishDataJob()
 {
-    requestQueue()->jobFinished();
+    dataRequests->jobFinished();
 }
 
 // ---- Setters ----
@@ -111,7 +106,7 @@ void CrossLineWidget::setSurvey(const QString &name)
 
 void CrossLineWidget::loadData()
 {
-    requestQueue()->run([this] { startLoad(); }, DataRequestQueue::Load);
+    dataRequests->run([this] { startLoad(); }, DataRequestQueue::Load);
 }
 
 void CrossLineWidget::startLoad()
@@ -125,7 +120,7 @@ void CrossLineWidget::startLoad()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     waitCursorPushed = true;
     loading = true;
-    requestQueue()->jobStarted();
+    dataRequests->jobStarted();
     emit requestRegionData();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::loadData() = ")
                                 << (QDateTime::currentMSecsSinceEpoch() - started));
@@ -133,7 +128,7 @@ void CrossLineWidget::startLoad()
 
 void CrossLineWidget::regionDataReady()
 {
-    requestQueue()->jobAnswered();
+    dataRequests->jobAnswered();
     if (crossLineData->rxHeadCount == 2) {
         for (QWidget *widget : {static_cast<QWidget *>(ui->label_23), static_cast<QWidget *>(ui->label_25),
                                 static_cast<QWidget *>(ui->tx2R), static_cast<QWidget *>(ui->tx2P),
@@ -187,7 +182,7 @@ void CrossLineWidget::regionDataReady()
     // The load road ends with the recalculation once one has been asked for;
     // it goes before the requests that came in during the load.
     if (recalculationRequested)
-        requestQueue()->jobFinished([this] { startRecalculation(false); });
+        dataRequests->jobFinished([this] { startRecalculation(false); });
     else
         finishDataJob();
 }
@@ -199,7 +194,7 @@ void CrossLineWidget::recalculate(bool allData)
     // Dropped while a load runs, as before the first load has been answered.
     if (loading)
         return;
-    requestQueue()->run([this, allData] { startRecalculation(allData); },
+    dataRequests->run([this, allData] { startRecalculation(allData); },
                         allData ? DataRequestQueue::PreviewRecalculation
                                 : DataRequestQueue::Recalculation);
 }
@@ -232,7 +227,7 @@ void CrossLineWidget::startRecalculation(bool allData)
 
 void CrossLineWidget::recalcDone(bool preview)
 {
-    requestQueue()->jobAnswered();
+    dataRequests->jobAnswered();
     if (!preview) {
         const int head = ui->headBox->currentIndex();
         if (head >= 0 && head <= 2)
