@@ -53,10 +53,10 @@ quint16 CrossLineWidget::callerPort = 11225;
 
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)
-    , dataRequests(new DataRequestQueue(this))
-    , crossLineData(new CrossLineData(), dataRequests)
+    , crossLineData(new CrossLineData())
     , viewMode(viewMode)
 {
+    dataRequests = new DataRequestQueue(crossLineData->handoff(), this);
     // The resource trees are normally registered by main; registering again is harmless.
     registerAppResources();
     registerUiStyleResources();
@@ -73,6 +73,10 @@ CrossLineWidget::CrossLineWidget(int viewMode)
             &CrossLineData::recalculatedPreviewDepths, Qt::QueuedConnection);
     connect(crossLineData, &CrossLineData::sigRecalcDone, this, &CrossLineWidget::recalcDone,
             Qt::QueuedConnection);
+
+    // The data thread's end is handed over for the thread object's deletion.
+    connect(dataThread, &QThread::finished, dataThread,
+            [&handoff = crossLineData.handoff()] { handoff.threadEnds(); }, Qt::DirectConnection);
 
     crossLineData->moveToThread(dataThread);
     dataThread->start(QThread::InheritPriority);
@@ -163,8 +167,10 @@ bool CrossLineWidget::stopDataThread(unsigned long waitMs)
     if (dataThreadLeft)
         return false;
     dataThread->quit();
-    if (dataThread->wait(waitMs))
+    if (dataThread->wait(waitMs)) {
+        crossLineData.handoff().takeThreadEnd();
         return true;
+    }
     // A job that does not end, such as a read that never returns. Loads and
     // recalculations write nothing, so the program may end without it; no
     // new caller is let in meanwhile.

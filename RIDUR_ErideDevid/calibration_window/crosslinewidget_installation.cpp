@@ -207,11 +207,12 @@ void CrossLineWidget::applyInstallationEdits(bool preview)
     crossLineData->setSvpForTx(ui->svpForTxCheckBox->isChecked());
     recalculationRequested = true;
 
-    dataRequests->jobStarted();
-    if (preview)
-        emit reqRecalculatedPreviewDepths();
-    else
-        emit reqRecalculatedDepths();
+    dataRequests->startJob([this, preview] {
+        if (preview)
+            emit reqRecalculatedPreviewDepths();
+        else
+            emit reqRecalculatedDepths();
+    });
 }
 
 QString CrossLineWidget::installationParametersText() const

@@ -2,7 +2,8 @@
 // answers, the interactive edit mode and the corridor width.
 //
 // CrossLineData has no lock: the GUI thread calls it only while the data
-// thread is idle (each call asserts it, IdleDataPointer). Every request that
+// thread is idle (each call asserts it, IdleDataPointer), and every job and
+// its answer pass the data object's handoff. Every request that
 // reaches the data object goes through runWhenDataIdle, which holds it back
 // from a load or recalculation request until that job's answer has been
 // handled, and from another request until that one has returned
@@ -120,8 +121,7 @@ void CrossLineWidget::startLoad()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     waitCursorPushed = true;
     loading = true;
-    dataRequests->jobStarted();
-    emit requestRegionData();
+    dataRequests->startJob([this] { emit requestRegionData(); });
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::loadData() = ")
                                 << (QDateTime::currentMSecsSinceEpoch() - started));
 }

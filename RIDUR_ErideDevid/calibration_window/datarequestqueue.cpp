@@ -1,5 +1,7 @@
 #include "datarequestqueue.h"
 
+#include "crosslinedata.h"
+
 #include <QThread>
 
 #include <log4cplus/logger.h>
@@ -7,8 +9,9 @@
 
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
-DataRequestQueue::DataRequestQueue(QObject *parent)
+DataRequestQueue::DataRequestQueue(DataThreadHandoff &handoff, QObject *parent)
     : QObject(parent)
+    , handoff(handoff)
 {
 }
 
@@ -22,23 +25,22 @@ void DataRequestQueue::run(std::function<void()> request, Kind kind)
         execute(request);
 }
 
-void DataRequestQueue::jobStarted()
+void DataRequestQueue::startJob(const std::function<void()> &send)
 {
     if (jobRunning)
         LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("DataRequestQueue: a job started while another runs"));
     jobRunning = true;
-    awaitingAnswer = true;
+    handoff.handOver(send);
 }
 
 void DataRequestQueue::jobAnswered()
 {
-    awaitingAnswer = false;
+    handoff.takeAnswer();
 }
 
 void DataRequestQueue::jobFinished(std::function<void()> continuation)
 {
     jobRunning = false;
-    awaitingAnswer = false;
     if (continuation)
         execute(continuation);
     drain();
@@ -85,4 +87,10 @@ void DataRequestQueue::drain()
         execute(entry.request);
     }
     draining = false;
+}
+
+IdleDataPointer::IdleDataPointer(CrossLineData *data)
+    : data(data)
+    , jobHandoff(&data->handoff())
+{
 }

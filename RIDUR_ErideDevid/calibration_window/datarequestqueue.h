@@ -9,6 +9,8 @@
 // as if it had come after the one before it had finished. Adjacent waiting
 // loads, and adjacent waiting recalculations of one kind, are merged: each
 // reads the controls when it runs, so the second would repeat the first.
+#include "datathreadhandoff.h"
+
 #include <QList>
 #include <QObject>
 
@@ -21,7 +23,9 @@ class DataRequestQueue : public QObject
 public:
     enum Kind { Other, Load, Recalculation, PreviewRecalculation };
 
-    explicit DataRequestQueue(QObject *parent = nullptr);
+    // Jobs are handed to the data thread, and their answers taken back,
+    // through the data object's handoff.
+    explicit DataRequestQueue(DataThreadHandoff &handoff, QObject *parent = nullptr);
 
     // A request is being carried out, or a job runs in the data thread or
     // its answer is being handled.
@@ -29,14 +33,15 @@ public:
     int waiting() const { return queue.size(); }
     // No job sent to the data thread is without its answer: the GUI thread
     // may call CrossLineData.
-    bool dataThreadIdle() const { return !awaitingAnswer; }
+    bool dataThreadIdle() const { return handoff.idle(); }
 
     // Carries the request out now, or queues it while busy.
     void run(std::function<void()> request, Kind kind = Other);
 
-    // A load or recalculation request is about to be sent to the data thread.
-    void jobStarted();
-    // The job's answer has arrived and is being handled.
+    // Starts a load or recalculation in the data thread: hands the job over
+    // and sends its request (send emits the request signal).
+    void startJob(const std::function<void()> &send);
+    // The job's answer has arrived and is being handled: takes it up.
     void jobAnswered();
     // The job's answer has been handled: runs the continuation first (the
     // rest of the job's road, when given), then what waits, until a request
@@ -53,9 +58,9 @@ private:
     void enqueue(std::function<void()> request, Kind kind);
     void drain();
 
+    DataThreadHandoff &handoff;
     QList<Entry> queue;
     bool jobRunning = false;
-    bool awaitingAnswer = false;
     bool draining = false;
     int executing = 0;       // depth of requests being carried out
     int executingLoopLevel = 0; // event-loop level the innermost one runs at
@@ -63,27 +68,28 @@ private:
 };
 
 // The data object as the GUI thread reaches it. CrossLineData has no lock:
-// every call through this pointer asserts (debug builds) that the data
-// thread is idle.
+// every call through this pointer takes up the data thread's last answer
+// from the data object's handoff and asserts (debug builds) that no job is
+// without its answer.
 class IdleDataPointer
 {
 public:
-    IdleDataPointer(CrossLineData *data, const DataRequestQueue *requests)
-        : data(data), requests(requests)
-    {
-    }
+    explicit IdleDataPointer(CrossLineData *data);
 
     CrossLineData *operator->() const { return checked(); }
     operator CrossLineData *() const { return checked(); }
+    // The data object's handoff, whether the data thread is idle or not.
+    DataThreadHandoff &handoff() const { return *jobHandoff; }
 
 private:
     CrossLineData *checked() const
     {
-        Q_ASSERT_X(requests->dataThreadIdle(), "CrossLineData",
-                   "called from the GUI thread while the data thread works");
+        const bool idle = jobHandoff->idle();
+        Q_ASSERT_X(idle, "CrossLineData", "called from the GUI thread while the data thread works");
+        Q_UNUSED(idle)
         return data;
     }
 
     CrossLineData *data;
-    const DataRequestQueue *requests;
+    DataThreadHandoff *jobHandoff;
 };

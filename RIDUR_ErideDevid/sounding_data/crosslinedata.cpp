@@ -63,6 +63,11 @@ bool CrossLineData::isNexra() const
     return nexraFile;
 }
 
+DataThreadHandoff &CrossLineData::handoff()
+{
+    return jobHandoff;
+}
+
 InstallationLists *CrossLineData::installationLists()
 {
     return &installation;
@@ -137,8 +142,9 @@ void CrossLineData::resetPUData()
 
 void CrossLineData::generateRegionData()
 {
+    jobHandoff.takeUp();
     loadRegionData();
-    emit regionDataReady();
+    jobHandoff.answer([this] { emit regionDataReady(); });
 }
 
 void CrossLineData::loadRegionData()

@@ -4,7 +4,9 @@
 // inside the corridor per raw file, and the attitude corrections of the next
 // recalculation. Loads and recalculations run in the data thread (queued
 // slots); every other operation is a plain call from the GUI thread while the
-// data thread is idle. No lock guards the object.
+// data thread is idle. No lock guards the object: each job passes its
+// handoff (DataThreadHandoff) on its way there and back.
+#include "datathreadhandoff.h"
 #include "installationlists.h"
 #include "soundingdata.h"
 
@@ -40,6 +42,9 @@ public:
     void clearData();
     QStringList loadedRawFiles() const;
     bool isNexra() const;
+
+    // The point every job passes between the GUI thread and the data thread.
+    DataThreadHandoff &handoff();
 
     InstallationLists *installationLists();
     QList<SoundingData> &corridorDepths(const QString &path);
@@ -92,6 +97,7 @@ public slots:
 private:
     friend struct CrossLineDataInspector; // tests
 
+    DataThreadHandoff jobHandoff;
     CProjection *projection = nullptr;
     QString survey;
     QString projectionFile;

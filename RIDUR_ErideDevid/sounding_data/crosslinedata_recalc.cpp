@@ -107,19 +107,21 @@ void CrossLineData::setAttitudeCorrections(float roll, float pitch, float headin
 
 void CrossLineData::recalculatedDepths()
 {
+    jobHandoff.takeUp();
     const qint64 started = QDateTime::currentMSecsSinceEpoch();
     recalculateTQ(false);
     const qint64 elapsed = QDateTime::currentMSecsSinceEpoch() - started;
-    emit sigRecalcDone(false);
+    jobHandoff.answer([this] { emit sigRecalcDone(false); });
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineData::recalculatedDepths() = ") << elapsed);
 }
 
 void CrossLineData::recalculatedPreviewDepths()
 {
+    jobHandoff.takeUp();
     const qint64 started = QDateTime::currentMSecsSinceEpoch();
     recalculateTQ(true);
     const qint64 elapsed = QDateTime::currentMSecsSinceEpoch() - started;
-    emit sigRecalcDone(true);
+    jobHandoff.answer([this] { emit sigRecalcDone(true); });
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineData::recalculatedPreviewDepths() = ") << elapsed);
 }
 

@@ -768,8 +768,9 @@ protected:
         ThreadedCrossLineWidgetTest::SetUp();
         window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
         thread = Inspector::dataThread(*window);
+        data = Inspector::crossLineData(*window);
         QMetaObject::invokeMethod(
-            Inspector::crossLineData(*window),
+            data,
             [this] {
                 started.release();
                 release.tryAcquire(1, 30000);
@@ -782,9 +783,11 @@ protected:
     {
         window.reset();
         release.release();
-        // Left behind by the window: joined and deleted here.
+        // Left behind by the window: joined and deleted here, after its end
+        // has been taken up as the window does it.
         if (thread && !thread->parent()) {
             EXPECT_TRUE(thread->wait(10000));
+            data->handoff().takeThreadEnd();
             delete thread;
         }
         ThreadedCrossLineWidgetTest::TearDown();
@@ -792,6 +795,7 @@ protected:
 
     std::unique_ptr<CrossLineWidget> window;
     QThread *thread = nullptr;
+    CrossLineData *data = nullptr;
     QSemaphore started;
     QSemaphore release;
 };

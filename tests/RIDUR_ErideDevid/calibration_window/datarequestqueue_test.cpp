@@ -25,11 +25,12 @@ protected:
     {
         return [this, name] {
             log << name;
-            queue.jobStarted();
+            queue.startJob({});
         };
     }
 
-    DataRequestQueue queue;
+    DataThreadHandoff handoff;
+    DataRequestQueue queue{handoff};
     QStringList log;
 };
 
@@ -38,7 +39,7 @@ TEST_F(DataRequestQueueTest, RunsAtOnceWhileIdleAndHoldsBackWhileAJobRuns)
     queue.run(note("a"));
     EXPECT_EQ(log, QStringList{"a"});
 
-    queue.jobStarted();
+    queue.startJob({});
     queue.run(note("b"));
     queue.run(note("c"));
     EXPECT_EQ(log, QStringList{"a"});
@@ -53,7 +54,7 @@ TEST_F(DataRequestQueueTest, RunsAtOnceWhileIdleAndHoldsBackWhileAJobRuns)
 
 TEST_F(DataRequestQueueTest, ARequestThatStartsAJobStopsTheRestUntilItsAnswer)
 {
-    queue.jobStarted();
+    queue.startJob({});
     queue.run(job("load"));
     queue.run(note("after"));
     queue.jobFinished();
@@ -67,7 +68,7 @@ TEST_F(DataRequestQueueTest, ARequestThatStartsAJobStopsTheRestUntilItsAnswer)
 TEST_F(DataRequestQueueTest, RequestsMadeByARequestGoBeforeTheWaitingOnes)
 {
     // As a reset: starts a recalculation, then asks for the rest of its road.
-    queue.jobStarted();
+    queue.startJob({});
     queue.run([this] {
         log << "reset";
         queue.run(job("recalc"));
@@ -108,7 +109,7 @@ TEST_F(DataRequestQueueTest, ARequestCountsAsAJobWhileItsEventLoopRuns)
     EXPECT_FALSE(queue.busy());
 
     log.clear();
-    queue.jobStarted();
+    queue.startJob({});
     queue.run(reset);
     queue.run(note("waiting"));
     queue.jobFinished();
@@ -116,21 +117,32 @@ TEST_F(DataRequestQueueTest, ARequestCountsAsAJobWhileItsEventLoopRuns)
     EXPECT_EQ(queue.waiting(), 0);
 }
 
-TEST_F(DataRequestQueueTest, DataThreadIdleUntilAJobIsSentAndAgainOnceAnswered)
+// Idle follows the data thread's answer of the job handed over, not the
+// GUI thread's handling of it.
+TEST_F(DataRequestQueueTest, DataThreadIdleFromTheJobsHandOverUntilItsAnswer)
 {
     EXPECT_TRUE(queue.dataThreadIdle());
-    queue.jobStarted();
+    bool sent = false;
+    queue.startJob([&] { sent = true; });
+    EXPECT_TRUE(sent);
     EXPECT_FALSE(queue.dataThreadIdle());
+    queue.jobAnswered(); // an answer the data thread has not given
+    EXPECT_FALSE(queue.dataThreadIdle());
+    handoff.takeUp();
+    EXPECT_FALSE(queue.dataThreadIdle());
+    handoff.answer({});
+    EXPECT_TRUE(queue.dataThreadIdle());
     queue.jobAnswered();
     EXPECT_TRUE(queue.dataThreadIdle());
     EXPECT_TRUE(queue.busy()); // the answer is being handled
     queue.jobFinished();
     EXPECT_FALSE(queue.busy());
+    EXPECT_TRUE(queue.dataThreadIdle());
 }
 
 TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
 {
-    queue.jobStarted();
+    queue.startJob({});
     queue.run(note("caller"));
     queue.jobFinished(job("pending-recalc"));
     EXPECT_EQ(log, QStringList{"pending-recalc"});
@@ -141,7 +153,7 @@ TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
 TEST_F(DataRequestQueueTest, AdjacentRequestsOfOneKindAreMergedOthersAreNot)
 {
     using K = DataRequestQueue;
-    queue.jobStarted();
+    queue.startJob({});
     queue.run(note("recalc1"), K::Recalculation);
     queue.run(note("recalc2"), K::Recalculation);   // merged
     queue.run(note("preview"), K::PreviewRecalculation);
@@ -160,10 +172,10 @@ TEST_F(DataRequestQueueTest, AdjacentRequestsOfOneKindAreMergedOthersAreNot)
 TEST(IdleDataPointerTest, AssertsBetweenAJobsSendingAndItsAnswer)
 {
     CrossLineData data;
-    DataRequestQueue queue;
-    const IdleDataPointer pointer(&data, &queue);
+    DataRequestQueue queue(data.handoff());
+    const IdleDataPointer pointer(&data);
     EXPECT_FALSE(pointer->isNexra());
-    queue.jobStarted();
+    queue.startJob({});
 #ifndef QT_NO_DEBUG
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(pointer->isNexra(), "while the data thread works");
@@ -174,6 +186,7 @@ TEST(IdleDataPointerTest, AssertsBetweenAJobsSendingAndItsAnswer)
         },
         "while the data thread works");
 #endif
+    data.generateRegionData(); // the job, as the data thread runs it
     queue.jobAnswered();
     EXPECT_FALSE(pointer->isNexra());
     EXPECT_EQ(static_cast<CrossLineData *>(pointer), &data);

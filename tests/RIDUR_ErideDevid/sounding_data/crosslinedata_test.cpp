@@ -78,6 +78,45 @@ TEST(CrossLineDataObject, RawFileListKeepsFirstOrderAndForgetsOnClear)
     EXPECT_EQ(data.rawFiles(), (QStringList{expected.at(7), expected.at(3)}));
 }
 
+// Each job answers the job handed over to it once its work is done, before
+// its answer signal goes out; called without a hand-over it answers none.
+TEST_F(CrossLineDataTest, EachJobAnswersItsHandOverBeforeItsAnswerGoesOut)
+{
+    const struct {
+        const char *name;
+        void (CrossLineData::*job)();
+    } jobs[] = {
+        {"load", &CrossLineData::generateRegionData},
+        {"recalculation", &CrossLineData::recalculatedDepths},
+        {"preview recalculation", &CrossLineData::recalculatedPreviewDepths},
+    };
+    DataThreadHandoff &handoff = data.handoff();
+    QList<bool> idleAtAnswer;
+    QObject::connect(&data, &CrossLineData::regionDataReady, [&] { idleAtAnswer << handoff.idle(); });
+    QObject::connect(&data, &CrossLineData::sigRecalcDone, [&] { idleAtAnswer << handoff.idle(); });
+    for (const auto &j : jobs) {
+        SCOPED_TRACE(j.name);
+        idleAtAnswer.clear();
+        handoff.handOver({});
+        handoff.handOver({});
+        EXPECT_FALSE(handoff.idle());
+        (data.*j.job)();
+        EXPECT_FALSE(handoff.idle()); // one of the two still waits
+        (data.*j.job)();
+        EXPECT_TRUE(handoff.idle());
+        EXPECT_EQ(idleAtAnswer, (QList<bool>{false, true}));
+
+        // Without a hand-over nothing is answered, so the next hand-over
+        // still waits for its own answer.
+        (data.*j.job)();
+        EXPECT_TRUE(handoff.idle());
+        handoff.handOver({});
+        EXPECT_FALSE(handoff.idle());
+        (data.*j.job)();
+        EXPECT_TRUE(handoff.idle());
+    }
+}
+
 TEST_F(CorridorLoadTest, LoadWithoutRawFilesStillAnswers)
 {
     CrossLineDataInspector::regionSoundings(data)["/kept.nexra"] << SoundingData{};
