@@ -357,7 +357,6 @@ TEST(ThreadedInstallationWarning, PostedToGuiThreadWithoutWaiting)
 
     QThread thread;
     data->moveToThread(&thread);
-    QObject::connect(&thread, &QThread::finished, data, &QObject::deleteLater);
     thread.start();
     ASSERT_TRUE(loadInDataThread(data));
 
@@ -378,9 +377,11 @@ TEST(ThreadedInstallationWarning, PostedToGuiThreadWithoutWaiting)
     EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
     box->close();
 
+    // Deleted here, after the answer: what the load wrote is ordered before
+    // it by the handoff.
     thread.quit();
     thread.wait();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete data;
 }
 
 // --- block locators ----------------------------------------------------------

@@ -58,17 +58,21 @@ protected:
 #include <QTimer>
 
 // Queues a load on a data object living in another thread and waits, in this
-// thread's event loop, for its answer (received by queued delivery).
-inline bool loadInDataThread(CrossLineData *data, int timeoutMs = 10000)
+// thread's event loop, for its answer (received by queued delivery). As the
+// window does, the job is handed over and its answer taken up through the
+// data object's handoff.
+inline bool loadInDataThread(CrossLineData *data, int timeoutMs = 60000)
 {
     QEventLoop loop;
     bool answered = false;
     QObject::connect(data, &CrossLineData::regionDataReady, &loop, [&] {
+        data->handoff().takeAnswer();
         answered = true;
         loop.quit();
     }, Qt::QueuedConnection);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    QMetaObject::invokeMethod(data, "generateRegionData", Qt::QueuedConnection);
+    data->handoff().handOver(
+        [data] { QMetaObject::invokeMethod(data, "generateRegionData", Qt::QueuedConnection); });
     loop.exec();
     return answered;
 }

@@ -12,13 +12,15 @@
 
 namespace {
 
-// The window's side of the requests and answers.
+// The window's side of the requests and answers, handed over and taken up
+// through the data object's handoff as the window does it.
 class Requester : public QObject
 {
     Q_OBJECT
 
 public:
     explicit Requester(CrossLineData *data)
+        : data(data)
     {
         connect(this, &Requester::requestRegionData, data, &CrossLineData::generateRegionData);
         connect(this, &Requester::reqRecalculatedDepths, data, &CrossLineData::recalculatedDepths);
@@ -38,7 +40,7 @@ public:
         waiting = &loop;
         last.clear();
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        emit(this->*request)();
+        data->handoff().handOver([this, request] { emit(this->*request)(); });
         loop.exec();
         waiting = nullptr;
         return last;
@@ -56,12 +58,14 @@ private:
     {
         // Delivered in the GUI thread, as the window's slots are.
         EXPECT_EQ(QThread::currentThread(), thread());
+        data->handoff().takeAnswer();
         answers << name;
         last = name;
         if (waiting)
             waiting->quit();
     }
 
+    CrossLineData *data;
     QEventLoop *waiting = nullptr;
     QString last;
 };
