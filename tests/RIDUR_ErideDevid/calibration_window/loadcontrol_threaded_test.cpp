@@ -6,11 +6,15 @@
 
 #include "surveygenerator.h"
 
+#include <QAbstractEventDispatcher>
 #include <QListWidget>
 #include <QMetaObject>
+#include <QTest>
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -130,12 +134,8 @@ protected:
     QStringList overlaps;
 };
 
-void expectSame(const Snapshot &a, const Snapshot &b)
+void expectSameCorridor(const Snapshot &a, const Snapshot &b)
 {
-    EXPECT_EQ(a.boxes, b.boxes);
-    EXPECT_EQ(a.legend, b.legend);
-    EXPECT_EQ(a.checked, b.checked);
-    EXPECT_EQ(a.width, b.width);
     ASSERT_EQ(a.corridor.size(), b.corridor.size());
     for (int f = 0; f < a.corridor.size(); ++f) {
         ASSERT_EQ(a.corridor[f].size(), b.corridor[f].size()) << "file " << f;
@@ -147,6 +147,15 @@ void expectSame(const Snapshot &a, const Snapshot &b)
                 << "file " << f << " sounding " << i;
         }
     }
+}
+
+void expectSame(const Snapshot &a, const Snapshot &b)
+{
+    EXPECT_EQ(a.boxes, b.boxes);
+    EXPECT_EQ(a.legend, b.legend);
+    EXPECT_EQ(a.checked, b.checked);
+    EXPECT_EQ(a.width, b.width);
+    expectSameCorridor(a, b);
 }
 
 TEST_F(RequestQueueThreadedTest, RequestsDuringJobsRunInOrderAfterTheAnswers)
@@ -226,6 +235,103 @@ TEST_F(RequestQueueThreadedTest, RequestsDuringJobsRunInOrderAfterTheAnswers)
     ASSERT_TRUE(waitIdle(300000));
     callerRequest("c3", false);
     expectSame(queued, snapshot());
+}
+
+// Recalculations asked for by the offset boxes, and reloads by corridor
+// width changes, while a caller sends "SHOW", "SETCORRIDOR", an unknown
+// command and "ADDLINE" every 10 ms. The data thread writes the corridor
+// lists that the chart reads after each answer: under ThreadSanitizer every
+// such pair must be ordered. The end state must be the one a load and a
+// recalculation with the boxes as they stand give on a fresh window.
+TEST_F(RequestQueueThreadedTest, BoxEditsAndWidthChangesWhileACallerFloods)
+{
+    const QString prefix = QStringLiteral("$DAVARIV,CALIBRATION,");
+    const QString addLine = prefix + QStringLiteral("ADDLINE,LINE=") + survey.files.at(0)
+                            + QStringLiteral(",LINE=") + survey.files.at(1);
+    const QString setCorridor = prefix
+                                + QStringLiteral("SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%3,ENDY=%4")
+                                      .arg(survey.line[0])
+                                      .arg(survey.line[1])
+                                      .arg(survey.line[2])
+                                      .arg(survey.line[3]);
+    const QStringList flood{prefix + QStringLiteral("SHOW"), setCorridor,
+                            prefix + QStringLiteral("NOTHING"), addLine};
+
+    CrossLineWidgetInspector::lastInteractiveEditMode() = false;
+    w->setInteractiveEditMode(true);
+    w->processWebSocketMessage(addLine);
+    w->processWebSocketMessage(setCorridor);
+    ASSERT_TRUE(waitIdle(300000));
+    ASSERT_TRUE(recalculate()); // from here on every box edit recalculates
+
+    // As the X11 event reader thread does in the program: a thread that
+    // wakes the GUI thread's event loop often, so that answers are also
+    // taken in passes that another thread's wake-up started.
+    std::atomic<bool> churning{true};
+    QAbstractEventDispatcher *guiLoop = QAbstractEventDispatcher::instance();
+    std::thread waker([&] {
+        while (churning.load(std::memory_order_relaxed)) {
+            guiLoop->wakeUp();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    int sentMessages = 0;
+    QTimer caller;
+    QObject::connect(&caller, &QTimer::timeout, [&] {
+        w->processWebSocketMessage(flood.at(sentMessages++ % flood.size()));
+    });
+    caller.start(10);
+    for (int round = 0; round < 25; ++round) {
+        const double step = 0.05 * (round + 1);
+        ui->tx1R->setValue(step);
+        ui->rx1P->setValue(-step);
+        ui->att1H->setValue(2 * step);
+        if (round % 5 == 4)
+            ui->corridorWidth->setValue(ui->corridorWidth->value() + 1);
+        QTest::qWait(20);
+    }
+    caller.stop();
+    w->processWebSocketMessage(addLine);
+    w->processWebSocketMessage(setCorridor);
+    const bool reloaded = waitIdle(300000);
+    // The reload refilled the boxes from the raw files; one more edit.
+    ui->att1R->setValue(0.75);
+    const bool recalculated = waitIdle(300000);
+    churning = false;
+    waker.join();
+    ASSERT_TRUE(reloaded);
+    ASSERT_TRUE(recalculated);
+
+    EXPECT_GT(sentMessages, 25);
+    EXPECT_EQ(overlaps, QStringList{});
+    EXPECT_EQ(sent.load(), answered.load());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const Snapshot churned = snapshot();
+    ASSERT_GT(churned.corridor.value(0).size() + churned.corridor.value(1).size(), 0);
+
+    // A fresh window: a load and one recalculation with the same boxes.
+    w.reset();
+    w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+    ui = CrossLineWidgetInspector::ui(*w);
+    data = CrossLineWidgetInspector::crossLineData(*w);
+    w->setProjectionFile(writeProjectionDefinition(dir));
+    {
+        const QSignalBlocker quiet(ui->corridorWidth);
+        ui->corridorWidth->setValue(churned.width);
+    }
+    w->setCrossLineCoordinates(survey.line[0], survey.line[1], survey.line[2], survey.line[3]);
+    startLoad();
+    ASSERT_TRUE(waitIdle(300000));
+    const QList<QDoubleSpinBox *> boxes = CrossLineWidgetInspector::offsetSpinBoxes(*w);
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QSignalBlocker quiet(boxes.at(i));
+        boxes.at(i)->setValue(churned.boxes.at(i));
+    }
+    ASSERT_TRUE(recalculate());
+    const Snapshot expected = snapshot();
+    EXPECT_EQ(churned.boxes, expected.boxes);
+    EXPECT_EQ(churned.width, expected.width);
+    expectSameCorridor(churned, expected);
 }
 
 } // namespace
