@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The project's test command: installs what it needs, then builds and runs the
 # whole suite headless, once plainly, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the threaded tests and the program's main road
-# and flood case under ThreadSanitizer, and
+# UndefinedBehaviorSanitizer, the threaded tests, the checks of the
+# suppression files and the program's main road and flood case under
+# ThreadSanitizer, and
 # the fuzz targets for a bounded time. Any failure or sanitizer report fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,7 +42,9 @@ stage "ThreadSanitizer build (threaded tests, the program)"
 configure "$BUILD/tsan" -DCMAKE_BUILD_TYPE=Debug -DRIDUR_SANITIZE=thread -DRIDUR_BENCH=OFF
 cmake --build "$BUILD/tsan" -j "$JOBS"
 stage "ThreadSanitizer tests (threaded tests, the program's main road and flood)"
-TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/tests/tsan.supp" \
+# The longest access history, so that the stacks the suppressions name can
+# be restored also for accesses long past.
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:history_size=7:suppressions=$ROOT/tests/tsan.supp" \
   ctest --test-dir "$BUILD/tsan" -j "$JOBS" --output-on-failure --timeout 1800 \
     -R 'Threaded|^e2e\.(main_road|flood_during_load)$' --no-tests=ignore
 
