@@ -279,6 +279,7 @@ TEST_F(RequestQueueThreadedTest, BoxEditsAndWidthChangesWhileACallerFloods)
     QTimer caller;
     QObject::connect(&caller, &QTimer::timeout, [&] {
         w->processWebSocketMessage(flood.at(sentMessages++ % flood.size()));
+        callerRequest(QStringLiteral("t"), false); // notes a request that overlaps a job
     });
     caller.start(10);
     for (int round = 0; round < 25; ++round) {
