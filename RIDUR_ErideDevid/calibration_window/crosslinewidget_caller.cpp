@@ -96,7 +96,7 @@ void CrossLineWidget::processWebSocketMessage(QString text)
             crossLineData->clearData();
             for (const QString &path : paths)
                 crossLineData->addRawFile(path);
-        });
+        }, DataRequestQueue::Setting);
     } else if (text.startsWith(setCorridorMessage)) {
         qint32 startX = 0;
         qint32 startY = 0;
@@ -118,9 +118,11 @@ void CrossLineWidget::processWebSocketMessage(QString text)
             *crossLineData->installationLists() = InstallationLists();
             previewRect = PreviewRect();
             setCrossLineCoordinates(startX, startY, endX, endY);
-            if (endX != startX && endY != startY && !crossLineData->rawFiles().isEmpty())
-                loadData();
-        });
+        }, DataRequestQueue::Setting);
+        // A request of its own, so that a load still waiting for a running
+        // job gives way to the one of a newer cross line.
+        if (endX != startX && endY != startY)
+            loadDataForCrossLine();
     } else if (text.startsWith(terminateMessage)) {
         QCoreApplication::quit();
     }

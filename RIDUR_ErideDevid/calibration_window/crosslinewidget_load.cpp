@@ -42,9 +42,9 @@ bool CrossLineWidget::dataThreadBusy() const
     return dataRequests->busy();
 }
 
-void CrossLineWidget::runWhenDataIdle(std::function<void()> request)
+void CrossLineWidget::runWhenDataIdle(std::function<void()> request, DataRequestQueue::Kind kind)
 {
-    dataRequests->run(std::move(request));
+    dataRequests->run(std::move(request), kind);
 }
 
 void CrossLineWidget::finishDataJob()
@@ -67,7 +67,7 @@ void CrossLineWidget::setCrossLineCoordinates(qint32 sx, qint32 sy, qint32 ex, q
         if (previewRect.topX == 0 && previewRect.bottomX == 0)
             setPreviewCoodinates(clampToInt32(qint64(sx) - 5000), clampToInt32(qint64(sy) - 5000),
                                  clampToInt32(qint64(ex) + 5000), clampToInt32(qint64(ey) + 5000));
-    });
+    }, DataRequestQueue::Setting);
 }
 
 void CrossLineWidget::setPreviewCoodinates(qint32 topX, qint32 topY, qint32 bottomX,
@@ -91,7 +91,7 @@ void CrossLineWidget::setProjectionFile(const QString &path)
             projection->loadProjectionFile(projectionFile.toUtf8().toStdString());
         }
         crossLineData->setProjectionFile(projectionFile);
-    });
+    }, DataRequestQueue::Setting);
 }
 
 void CrossLineWidget::setSurvey(const QString &name)
@@ -99,7 +99,7 @@ void CrossLineWidget::setSurvey(const QString &name)
     runWhenDataIdle([this, name] {
         survey = name;
         crossLineData->setSurvey(name);
-    });
+    }, DataRequestQueue::Setting);
 }
 
 // ---- Load ----
@@ -107,6 +107,16 @@ void CrossLineWidget::setSurvey(const QString &name)
 void CrossLineWidget::loadData()
 {
     dataRequests->run([this] { startLoad(); }, DataRequestQueue::Load);
+}
+
+void CrossLineWidget::loadDataForCrossLine()
+{
+    dataRequests->run(
+        [this] {
+            if (!crossLineData->rawFiles().isEmpty())
+                startLoad();
+        },
+        DataRequestQueue::Load);
 }
 
 void CrossLineWidget::startLoad()
