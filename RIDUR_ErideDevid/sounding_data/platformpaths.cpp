@@ -51,6 +51,9 @@ QString platformTempFilePath(const QString &fileName)
 
 bool openRegularFile(QFile &file)
 {
+    // The system would take such a name only up to the NUL: another file.
+    if (file.fileName().contains(QChar(0)))
+        return false;
 #ifdef Q_OS_UNIX
     // Opened without blocking and checked on the open descriptor, so that
     // nothing can put a FIFO in the file's place between check and open.

@@ -20,5 +20,6 @@ QString platformTempFilePath(const QString &fileName);
 
 // Opens the file read-only when its name leads to a regular file (through
 // symbolic links). Anything else, a FIFO or a device for instance, is not
-// opened and gives false at once: such an open or read may never return.
+// opened and gives false at once: such an open or read may never return. A
+// name holding a NUL character names no file.
 bool openRegularFile(QFile &file);
