@@ -15,11 +15,13 @@
 #include "datarequestqueue.h"
 #include "geometry.h"
 #include "logtext.h"
+#include "platformpaths.h"
 #include "ui_calibrationwidget.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QListWidget>
 #include <QSettings>
@@ -88,7 +90,13 @@ void CrossLineWidget::setProjectionFile(const QString &path)
             projectionFile = qEnvironmentVariable("ProgramData") + QStringLiteral("/vir_avod.txt");
         if (!projection) {
             projection = CProjection::instance();
-            projection->loadProjectionFile(projectionFile.toUtf8().toStdString());
+            const std::string path = projectionFile.toUtf8().toStdString();
+            // Such a file is not read: the same as a missing one, but told.
+            if (QFileInfo::exists(projectionFile) && !isRegularFile(std::filesystem::u8path(path)))
+                LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget::setProjectionFile: ")
+                                           << toLogText(projectionFile)
+                                           << LOG4CPLUS_TEXT(" is not a regular file; not read"));
+            projection->loadProjectionFile(path);
         }
         crossLineData->setProjectionFile(projectionFile);
     });

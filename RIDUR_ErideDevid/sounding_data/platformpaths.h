@@ -2,6 +2,8 @@
 // The few places where the program meets the file system of its platform.
 #include <QString>
 
+#include <filesystem>
+
 class QFile;
 
 // The suite's program-data folder, ending with a separator: the value of
@@ -23,3 +25,8 @@ QString platformTempFilePath(const QString &fileName);
 // opened and gives false at once: such an open or read may never return. A
 // name holding a NUL character names no file.
 bool openRegularFile(QFile &file);
+
+// Whether the path leads to a regular file that opens for reading (through
+// symbolic links), found as openRegularFile finds it: without ever blocking,
+// whatever the path leads to. For files that others then open by name.
+bool isRegularFile(const std::filesystem::path &path);

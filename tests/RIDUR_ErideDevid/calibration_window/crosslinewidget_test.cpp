@@ -10,6 +10,9 @@
 #include "hvxqawebsocketserver.h"
 #include "log_capture.h"
 #include "platformpaths.h"
+#ifdef Q_OS_UNIX
+#include "special_files.h"
+#endif
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +32,7 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -383,6 +387,42 @@ INSTANTIATE_TEST_SUITE_P(
                       CorridorWidthCase{"Infinite", QVariant(QStringLiteral("inf")), 2.0},
                       CorridorWidthCase{"MinusInfinite", QVariant(QStringLiteral("-inf")), 2.0}),
     [](const ::testing::TestParamInfo<CorridorWidthCase> &info) { return std::string(info.param.name); });
+
+#ifdef Q_OS_UNIX
+// The projection definition file named at start: one that is not a regular
+// file is not read, as if missing, but told.
+TEST_F(CrossLineWidgetTest, ProjectionFileThatIsNotAFileIsToldAndNotRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo.txt"));
+    ASSERT_TRUE(specialfiles::makeFifo(fifo));
+    const QString folder = dir.filePath(QStringLiteral("folder.txt"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString regular = dir.filePath(QStringLiteral("regular.txt"));
+    {
+        QFile file(regular);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<t>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n");
+    }
+    const struct {
+        QString path;
+        bool told;
+    } cases[] = {{fifo, true}, {folder, true}, {regular, false}, {dir.filePath(QStringLiteral("missing.txt")), false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+        LogCapture log(QStringLiteral("Rerozadoz"));
+        FifoUnblocker unblocker(fifo, std::chrono::seconds(10));
+        window.setProjectionFile(c.path);
+        unblocker.dismiss();
+        EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+        EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL),
+                  c.told ? QStringList{QStringLiteral("CrossLineWidget::setProjectionFile: %1 is not "
+                                                      "a regular file; not read").arg(c.path)}
+                         : QStringList());
+    }
+}
+#endif
 
 struct DisplayTypeCase {
     const char *name;
