@@ -5,6 +5,7 @@
 #include "appresources.h"
 #include "chvxqa_tasks_progress.h"
 #include "crosslinedata.h"
+#include "guiinifile.h"
 #include "hvxqawebsocketserver.h"
 #include "platformpaths.h"
 #include "ui_calibrationwidget.h"
@@ -42,8 +43,6 @@ const QString settingsApplication = QStringLiteral("RID UR ErideDevid");
 const QString displayXKey = QStringLiteral("DATADISPLAY_X_KEY");
 const QString displayYKey = QStringLiteral("DATADISPLAY_Y_KEY");
 const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
-const QString runtimeGroup = QStringLiteral("RUNTIME");
-const QString corridorWidthKey = QStringLiteral("CORR_WIDTH");
 
 } // namespace
 
@@ -189,9 +188,8 @@ void CrossLineWidget::initWidgets()
     addToolBar(Qt::TopToolBarArea, titleBar);
 
     {
-        QSettings guiIni(guiIniPath(), QSettings::IniFormat);
-        guiIni.beginGroup(runtimeGroup);
-        const float stored = static_cast<float>(guiIni.value(corridorWidthKey, 2.0).toDouble());
+        const QVariant storedWidth = GuiIniFile(guiIniPath()).corridorWidth();
+        const float stored = static_cast<float>(storedWidth.isValid() ? storedWidth.toDouble() : 2.0);
         // A width that is not finite ("nan", "inf") gives the default.
         const float width = std::isfinite(stored) ? stored : 2.0f;
         ui->corridorWidth->setValue(width);

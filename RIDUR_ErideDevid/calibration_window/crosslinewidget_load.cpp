@@ -14,6 +14,7 @@
 #include "crosslinedata.h"
 #include "datarequestqueue.h"
 #include "geometry.h"
+#include "guiinifile.h"
 #include "logtext.h"
 #include "platformpaths.h"
 #include "ui_calibrationwidget.h"
@@ -323,11 +324,8 @@ void CrossLineWidget::onChgCorrWidth()
     const double width = ui->corridorWidth->value();
     sendCorridorWidthSentence(width);
     loadData();
-    QSettings guiIni(guiIniPath(), QSettings::IniFormat);
-    guiIni.beginGroup(QStringLiteral("RUNTIME"));
-    guiIni.setValue(QStringLiteral("CORR_WIDTH"), width);
-    guiIni.endGroup();
-    guiIni.sync();
+    // When it cannot be stored the width still holds for this run.
+    GuiIniFile(guiIniPath()).setCorridorWidth(width);
 }
 
 void CrossLineWidget::sendCorridorWidthSentence(double width)

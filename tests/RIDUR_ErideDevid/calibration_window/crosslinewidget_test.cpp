@@ -389,6 +389,41 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CorridorWidthCase> &info) { return std::string(info.param.name); });
 
 #ifdef Q_OS_UNIX
+class CrossLineWidgetGuiIniNotAFileTest : public CrossLineWidgetTest,
+                                          public ::testing::WithParamInterface<specialfiles::Kind>
+{
+protected:
+    void TearDown() override
+    {
+        specialfiles::removeEntry(CrossLineWidget::guiIniPath());
+        CrossLineWidgetTest::TearDown();
+    }
+    QTemporaryDir scratch;
+};
+
+// Not read, as if missing, but told; and left as it is.
+TEST_P(CrossLineWidgetGuiIniNotAFileTest, IsNotReadAtStart)
+{
+    const QString path = CrossLineWidget::guiIniPath();
+    if (!GetParam().make(path, scratch.path()))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(path);
+
+    LogCapture log(QStringLiteral("Rerozadoz"));
+    FifoUnblocker unblocker(path, std::chrono::seconds(10));
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+    EXPECT_DOUBLE_EQ(Inspector::ui(window)->corridorWidth->value(), 2.0);
+    EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL),
+              QStringList{QStringLiteral("CrossLineWidget: %1 is not a regular file; not read").arg(path)});
+    EXPECT_EQ(specialfiles::describe(path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CrossLineWidgetGuiIniNotAFileTest,
+                         ::testing::ValuesIn(specialfiles::notAFile),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 // The projection definition file named at start: one that is not a regular
 // file is not read, as if missing, but told.
 TEST_F(CrossLineWidgetTest, ProjectionFileThatIsNotAFileIsToldAndNotRead)
