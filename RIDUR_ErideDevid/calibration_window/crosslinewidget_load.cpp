@@ -22,7 +22,6 @@
 #include <QApplication>
 #include <QChart>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QHostAddress>
 #include <QListWidget>
 #include <QSettings>
@@ -93,7 +92,7 @@ void CrossLineWidget::setProjectionFile(const QString &path)
             projection = CProjection::instance();
             const std::string path = projectionFile.toUtf8().toStdString();
             // Such a file is not read: the same as a missing one, but told.
-            if (QFileInfo::exists(projectionFile) && !isRegularFile(std::filesystem::u8path(path)))
+            if (holdsOtherThanAFile(projectionFile))
                 LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget::setProjectionFile: ")
                                            << toLogText(projectionFile)
                                            << LOG4CPLUS_TEXT(" is not a regular file; not read"));

@@ -4,7 +4,6 @@
 #include "platformpaths.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <log4cplus/log4cplus.h>
@@ -14,14 +13,6 @@ static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT(
 namespace {
 
 const QString corridorWidthKey = QStringLiteral("RUNTIME/CORR_WIDTH");
-
-// Something other than a regular file is at the path: a FIFO, a device, a
-// folder, or a symbolic link to one of them or to nothing.
-bool holdsOtherThanAFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return !info.isFile() && (info.exists() || info.isSymLink());
-}
 
 } // namespace
 

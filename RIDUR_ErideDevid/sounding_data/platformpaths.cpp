@@ -108,3 +108,9 @@ bool isRegularFile(const std::filesystem::path &path)
     return std::filesystem::is_regular_file(path, error);
 #endif
 }
+
+bool holdsOtherThanAFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.isFile() && (info.exists() || info.isSymLink());
+}

@@ -30,3 +30,8 @@ bool openRegularFile(QFile &file);
 // symbolic links), found as openRegularFile finds it: without ever blocking,
 // whatever the path leads to. For files that others then open by name.
 bool isRegularFile(const std::filesystem::path &path);
+
+// Whether something other than a regular file is at the path: a FIFO, a
+// device, a folder, or a symbolic link to one of them or to nothing. Found
+// without opening anything.
+bool holdsOtherThanAFile(const QString &path);
