@@ -7,6 +7,7 @@
 #include "crosslinedata.h"
 #include "guiinifile.h"
 #include "hvxqawebsocketserver.h"
+#include "logtext.h"
 #include "platformpaths.h"
 #include "ui_calibrationwidget.h"
 #include "uistyle.h"
@@ -276,8 +277,13 @@ void CrossLineWidget::initWidgets()
     initUiStyle();
 
     const QString userSheet = programDataFolder() + QStringLiteral("userStyle.css");
-    styleSheetFile.setFileName(QFileInfo::exists(userSheet) ? userSheet
-                                                           : QStringLiteral(":/style.css"));
+    // Anything but a regular file counts as missing: a FIFO would hold the
+    // window up for good.
+    if (holdsOtherThanAFile(userSheet))
+        LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: ") << toLogText(userSheet)
+                                   << LOG4CPLUS_TEXT(" is not a regular file; not read"));
+    styleSheetFile.setFileName(QFileInfo(userSheet).isFile() ? userSheet
+                                                             : QStringLiteral(":/style.css"));
     applyStyleSheet(&styleSheetFile, UiStyleModeDay, 1);
     applyStyleClasses(this);
 }

@@ -44,6 +44,7 @@
 
 #include <atomic>
 #include <memory>
+#include <tuple>
 
 QT_CHARTS_USE_NAMESPACE
 
@@ -389,23 +390,48 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CorridorWidthCase> &info) { return std::string(info.param.name); });
 
 #ifdef Q_OS_UNIX
-class CrossLineWidgetGuiIniNotAFileTest : public CrossLineWidgetTest,
-                                          public ::testing::WithParamInterface<specialfiles::Kind>
+// A file of the program-data folder read while the window is built, and
+// what shows that it was taken for a missing one.
+struct StartFile {
+    const char *name;
+    QString (*path)();
+    bool (*takenForMissing)(CrossLineWidget &window);
+};
+
+const StartFile startFiles[] = {
+    {"GuiIni", &CrossLineWidget::guiIniPath,
+     [](CrossLineWidget &window) { return Inspector::ui(window)->corridorWidth->value() == 2.0; }},
+    {"UserStyleSheet",
+     [] { return CrossLineWidget::programDataFolder() + QStringLiteral("userStyle.css"); },
+     [](CrossLineWidget &window) {
+         return Inspector::styleSheetFile(window).fileName() == QStringLiteral(":/style.css");
+     }},
+};
+
+void PrintTo(const StartFile &file, std::ostream *os)
+{
+    *os << file.name;
+}
+
+class CrossLineWidgetStartFileTest
+    : public CrossLineWidgetTest,
+      public ::testing::WithParamInterface<std::tuple<StartFile, specialfiles::Kind>>
 {
 protected:
     void TearDown() override
     {
-        specialfiles::removeEntry(CrossLineWidget::guiIniPath());
+        specialfiles::removeEntry(std::get<0>(GetParam()).path());
         CrossLineWidgetTest::TearDown();
     }
     QTemporaryDir scratch;
 };
 
 // Not read, as if missing, but told; and left as it is.
-TEST_P(CrossLineWidgetGuiIniNotAFileTest, IsNotReadAtStart)
+TEST_P(CrossLineWidgetStartFileTest, OtherThanAFileIsNotRead)
 {
-    const QString path = CrossLineWidget::guiIniPath();
-    if (!GetParam().make(path, scratch.path()))
+    const StartFile &file = std::get<0>(GetParam());
+    const QString path = file.path();
+    if (!std::get<1>(GetParam()).make(path, scratch.path()))
         GTEST_SKIP() << "cannot make it here";
     const QString before = specialfiles::describe(path);
 
@@ -414,15 +440,18 @@ TEST_P(CrossLineWidgetGuiIniNotAFileTest, IsNotReadAtStart)
     CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
     unblocker.dismiss();
     EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
-    EXPECT_DOUBLE_EQ(Inspector::ui(window)->corridorWidth->value(), 2.0);
+    EXPECT_TRUE(file.takenForMissing(window));
     EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL),
               QStringList{QStringLiteral("CrossLineWidget: %1 is not a regular file; not read").arg(path)});
     EXPECT_EQ(specialfiles::describe(path), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, CrossLineWidgetGuiIniNotAFileTest,
-                         ::testing::ValuesIn(specialfiles::notAFile),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CrossLineWidgetStartFileTest,
+    ::testing::Combine(::testing::ValuesIn(startFiles), ::testing::ValuesIn(specialfiles::notAFile)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+    });
 
 // The projection definition file named at start: one that is not a regular
 // file is not read, as if missing, but told.
