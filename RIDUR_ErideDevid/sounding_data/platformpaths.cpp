@@ -95,7 +95,9 @@ bool openRegularFile(QFile &file)
 
 bool isRegularFile(const std::filesystem::path &path)
 {
-    if (path.native().find(std::filesystem::path::value_type(0)) != std::filesystem::path::string_type::npos)
+    // The system would take such a name only up to the NUL: another file.
+    const auto &name = path.native();
+    if (name.find(std::filesystem::path::value_type(0)) != name.npos)
         return false;
 #ifdef Q_OS_UNIX
     const int fd = openRegularDescriptor(path.c_str());

@@ -360,6 +360,16 @@ TEST_F(ProjectionTest, HugeFileWithoutLineEndIsReadOnlyToTheLineLimit)
 }
 #endif
 
+// Cut at the NUL, the name would lead to a definition in metres.
+TEST_F(ProjectionTest, NameWithANulIsTakenForAMissingFile)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines, "default.txt")), 0);
+    std::string named = definition("<t>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n", "metres.txt");
+    named += std::string(1, '\0') + ".txt";
+    EXPECT_EQ(projection()->loadProjectionFile(named), 0);
+    expectDefaultConversion();
+}
+
 TEST_F(ProjectionTest, FailedLoadRecoversWithTheNextGoodFile)
 {
     ASSERT_EQ(projection()->loadProjectionFile(definition("<t>\nEPSG:4326\n", "bad.txt")), -1);
