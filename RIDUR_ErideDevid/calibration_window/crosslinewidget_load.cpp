@@ -90,13 +90,12 @@ void CrossLineWidget::setProjectionFile(const QString &path)
             projectionFile = qEnvironmentVariable("ProgramData") + QStringLiteral("/vir_avod.txt");
         if (!projection) {
             projection = CProjection::instance();
-            const std::string path = projectionFile.toUtf8().toStdString();
             // Such a file is not read: the same as a missing one, but told.
             if (holdsOtherThanAFile(projectionFile))
                 LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget::setProjectionFile: ")
                                            << toLogText(projectionFile)
                                            << LOG4CPLUS_TEXT(" is not a regular file; not read"));
-            projection->loadProjectionFile(path);
+            projection->loadProjectionFile(projectionFile.toUtf8().toStdString());
         }
         crossLineData->setProjectionFile(projectionFile);
     });
