@@ -3,6 +3,7 @@
 #include "crosslinewidget.h"
 
 #include "crosslinedata.h"
+#include "hvxqawebsocketserver.h"
 #include "installationlists.h"
 #include "logtext.h"
 
@@ -66,8 +67,13 @@ void CrossLineWidget::webSocketDisconnected()
 
 void CrossLineWidget::callerDisconnected(QWebSocket *socket)
 {
-    if (socket)
+    if (socket) {
+        if (socket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+            LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: caller message larger than ")
+                                       << HVXQAWebSocketServer::maxIncomingMessageSize
+                                       << LOG4CPLUS_TEXT(" bytes; connection closed, message dropped"));
         socket->deleteLater();
+    }
     // Whichever connection dropped: the window has no current caller now.
     clientSocket = nullptr;
 }

@@ -14,7 +14,9 @@
 #include "crosslinedata.h"
 #include "datarequestqueue.h"
 #include "geometry.h"
+#include "guiinifile.h"
 #include "logtext.h"
+#include "platformpaths.h"
 #include "ui_calibrationwidget.h"
 
 #include <QApplication>
@@ -88,6 +90,11 @@ void CrossLineWidget::setProjectionFile(const QString &path)
             projectionFile = qEnvironmentVariable("ProgramData") + QStringLiteral("/vir_avod.txt");
         if (!projection) {
             projection = CProjection::instance();
+            // Such a file is not read: the same as a missing one, but told.
+            if (holdsOtherThanAFile(projectionFile))
+                LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget::setProjectionFile: ")
+                                           << toLogText(projectionFile)
+                                           << LOG4CPLUS_TEXT(" is not a regular file; not read"));
             projection->loadProjectionFile(projectionFile.toUtf8().toStdString());
         }
         crossLineData->setProjectionFile(projectionFile);
@@ -325,11 +332,8 @@ void CrossLineWidget::onChgCorrWidth()
     const double width = ui->corridorWidth->value();
     sendCorridorWidthSentence(width);
     loadData();
-    QSettings guiIni(guiIniPath(), QSettings::IniFormat);
-    guiIni.beginGroup(QStringLiteral("RUNTIME"));
-    guiIni.setValue(QStringLiteral("CORR_WIDTH"), width);
-    guiIni.endGroup();
-    guiIni.sync();
+    // When it cannot be stored the width still holds for this run.
+    GuiIniFile(guiIniPath()).setCorridorWidth(width);
 }
 
 void CrossLineWidget::sendCorridorWidthSentence(double width)
