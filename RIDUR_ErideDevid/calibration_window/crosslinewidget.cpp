@@ -49,7 +49,12 @@ const QString corridorWidthKey = QStringLiteral("CORR_WIDTH");
 
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
-quint16 CrossLineWidget::callerPort = 11225;
+quint16 CrossLineWidget::callerPortInUse = CrossLineWidget::programCallerPort;
+
+void CrossLineWidget::setCallerPort(quint16 port)
+{
+    callerPortInUse = port;
+}
 
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)
@@ -115,7 +120,7 @@ CrossLineWidget::CrossLineWidget(int viewMode)
     restoreViewSettings();
 
     auto *server = new HVXQAWebSocketServer(this);
-    server->setPort(callerPort);
+    server->setPort(callerPortInUse);
     connect(server, &HVXQAWebSocketServer::newClientConnection, this,
             &CrossLineWidget::webSocketConnection);
     // Nothing listens until the event loop runs.

@@ -595,7 +595,7 @@ TEST_F(CrossLineWidgetTest, EventFilterIgnoresOtherEvents)
 // listener to a free port, which the window must take.
 TEST_F(CrossLineWidgetTest, ServerStartsOnTheFirstTurnOfTheEventLoop)
 {
-    EXPECT_EQ(programCallerPort(), 11225);
+    EXPECT_EQ(CrossLineWidget::programCallerPort, 11225);
     DebugCapture dbg;
     CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
     ASSERT_NE(window.findChild<HVXQAWebSocketServer *>(), nullptr);
@@ -605,7 +605,7 @@ TEST_F(CrossLineWidgetTest, ServerStartsOnTheFirstTurnOfTheEventLoop)
     EXPECT_EQ(dbg.lines().filter(QStringLiteral("HVXQAWebSocketServer::start()")),
               QStringList{QStringLiteral("HVXQAWebSocketServer::start() listens")});
     EXPECT_NE(listeningPort(window), 0);
-    EXPECT_NE(listeningPort(window), programCallerPort());
+    EXPECT_NE(listeningPort(window), CrossLineWidget::programCallerPort);
 }
 
 struct CloseCase {
