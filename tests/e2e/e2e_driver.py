@@ -5,7 +5,10 @@ settings location and TMPDIR, and drives it over its WebSocket link.
 
 One case per run (--case); each case starts the program, checks what the
 caller, the log file, the debug stream, the UDP sentence and the window show,
-and ends the program. Every wait is bounded. Exit code 0 when the case passes.
+and ends the program. Every wait is bounded. Exit code 0 when the case passes
+and the standard error of every program it ran holds no sanitizer report
+(whatever the exit code: a program that ends through _Exit skips the
+sanitizer's own).
 """
 
 import argparse
@@ -20,6 +23,7 @@ import struct
 import subprocess
 import sys
 import time
+import traceback
 import zlib
 
 import websockets
@@ -32,6 +36,7 @@ SENTENCE_PORT = 25035
 CROSS_LINE_DEG = "59.9987,4.9960,60.0012,5.0035"
 COUNT_LINE = re.compile(r"^(\d+) (\d+)$", re.M)
 MESSAGE_LOG = re.compile(r"CrossLineWidget::processWebSocketMessage = (.*)$", re.M)
+SANITIZER_REPORT = re.compile(r"WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:")
 
 
 class CaseFailed(Exception):
@@ -44,6 +49,18 @@ def check(condition, what):
     print("  ok:", what, flush=True)
 
 
+def sanitizer_reports(text):
+    """The sanitizer reports in a standard error text, each from its first
+    line on (at most 40 lines)."""
+    lines = text.splitlines()
+    return ["\n".join(lines[i:i + 40]) for i, line in enumerate(lines)
+            if SANITIZER_REPORT.search(line)]
+
+
+# Standard error of every process a case ran: (name, path of the text).
+STDERR_FILES = []
+
+
 # --- the survey and its ground truth ------------------------------------------
 
 class Survey:
@@ -52,8 +69,12 @@ class Survey:
             [tool, "--out", folder, "--cross-line-deg", CROSS_LINE_DEG,
              "--widths", ",".join(str(w) for w in widths), "--beams", str(beams),
              "--ping-rate", str(ping_rate), "--pings-per-file", str(pings_per_file)],
-            check=True, capture_output=True, text=True, timeout=120).stdout
-        truth = json.loads(out)
+            check=True, capture_output=True, text=True, timeout=120)
+        errors = os.path.join(folder, "survey-stderr.txt")
+        with open(errors, "w") as f:
+            f.write(out.stderr)
+        STDERR_FILES.append(("survey tool", errors))
+        truth = json.loads(out.stdout)
         self.cross_line = [int(v) for v in truth["cross_line"]]
         self.files = truth["files"]
 
@@ -113,6 +134,7 @@ class Program:
         with open(self.projection, "w") as f:
             f.write("<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n")
         self.stderr_path = os.path.join(self.root, "stderr.txt")
+        STDERR_FILES.append(("program", self.stderr_path))
         self.probe_file = os.path.join(self.root, "probe.port")
         self.process = None
         self.probe_socket = None
@@ -777,16 +799,34 @@ def main():
         print("no DISPLAY: run the driver under xvfb-run", file=sys.stderr)
         return 2
     print("case", args.case, flush=True)
+    result = 0
     try:
         asyncio.run(asyncio.wait_for(CASES[args.case](args), timeout=200))
     except CaseFailed as failure:
         print("FAILED:", failure, flush=True)
-        return 1
+        result = 1
     except asyncio.TimeoutError:
         print("FAILED: the case took too long", flush=True)
-        return 1
-    print("passed", flush=True)
-    return 0
+        result = 1
+    except Exception:  # e.g. the program went away under the probe
+        traceback.print_exc()
+        print("FAILED: the case broke off", flush=True)
+        result = 1
+    for name, path in STDERR_FILES:
+        try:
+            with open(path, errors="replace") as f:
+                reports = sanitizer_reports(f.read())
+        except FileNotFoundError:
+            continue
+        for report in reports:
+            print("sanitizer report, %s (%s):\n%s" % (name, path, report), flush=True)
+        if reports:
+            print("FAILED: %d sanitizer report(s) in the standard error of the %s"
+                  % (len(reports), name), flush=True)
+            result = 1
+    if result == 0:
+        print("passed", flush=True)
+    return result
 
 
 if __name__ == "__main__":
