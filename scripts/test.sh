@@ -2,7 +2,7 @@
 # The project's test command: installs what it needs, then builds and runs the
 # whole suite headless, once plainly, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded tests (ctest label "threaded": the
-# threaded suites and the program's main road and flood cases) under
+# threaded suites and the program's main road, flood and churn cases) under
 # ThreadSanitizer, and the fuzz targets for a bounded time. Any failure or
 # sanitizer report fails.
 set -euo pipefail
