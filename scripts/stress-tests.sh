@@ -76,6 +76,11 @@ run_tests() { # name, build dir, label, round, environment assignments...
   rm -f "$failed"
   env "$@" ctest --test-dir "$dir" -j "$PARALLEL" -L "$label" --timeout 1800 --output-on-failure \
     >"$log" 2>&1 || rc=$?
+  # Ctrl-C: ctest ends with 130 itself, which the shell takes as handled.
+  if [ "$rc" -ge 128 ]; then
+    echo "round $round, $name: interrupted"
+    exit "$rc"
+  fi
   if [ -f "$failed" ]; then
     cut -d: -f2- "$failed" | sed "s|^|$name |" >>"$FAILURES"
     echo "round $round, $name: $(wc -l <"$failed") failed (see $log)"
