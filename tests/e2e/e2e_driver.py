@@ -849,9 +849,12 @@ async def case_churn(args):
         check(logged[2:] == sent, "the second caller's %d messages were handled in order" % len(sent))
         caller = await greeted_caller()
         program.probe("invoke sendParametersToCaller")
-        await wait_until(lambda: any(m.startswith(PREFIX + "CALIBRATION_PARAMETERS,")
-                                     for m in caller.received),
-                         "the window answers after the churn", timeout=120)
+
+        def answered():
+            program.check_running()
+            return any(m.startswith(PREFIX + "CALIBRATION_PARAMETERS,") for m in caller.received)
+
+        await wait_until(answered, "the window answers after the churn", timeout=120)
         await terminate(program, caller)
     finally:
         program.kill()
