@@ -327,7 +327,7 @@ int main(int argc, char **argv)
         log4cplus::Logger::getRoot().addAppender(log4cplus::SharedAppenderPtr(new log4cplus::NullAppender));
     QApplication app(argc, argv);
     // The window's caller listener takes any free port, not the program's.
-    CrossLineWidget::callerPort = 0;
+    CrossLineWidget::setCallerPort(0);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -49,7 +49,12 @@ const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
 
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
-quint16 CrossLineWidget::callerPort = 11225;
+quint16 CrossLineWidget::callerPortInUse = CrossLineWidget::programCallerPort;
+
+void CrossLineWidget::setCallerPort(quint16 port)
+{
+    callerPortInUse = port;
+}
 
 CrossLineWidget::CrossLineWidget(int viewMode)
     : QMainWindow(nullptr)
@@ -119,7 +124,7 @@ CrossLineWidget::CrossLineWidget(int viewMode)
     restoreViewSettings();
 
     auto *server = new HVXQAWebSocketServer(this);
-    server->setPort(callerPort);
+    server->setPort(callerPortInUse);
     connect(server, &HVXQAWebSocketServer::newClientConnection, this,
             &CrossLineWidget::webSocketConnection);
     // Nothing listens until the event loop runs.

@@ -180,7 +180,7 @@ private:
     void connectInstallationControls();
     void disconnectInstallationControls();
     // The UDP sentence "$DOVED,CORR_WIDTH,%1," to 127.0.0.1 on
-    // corridorWidthPort (25035).
+    // corridorWidthPort() (25035).
     static void sendCorridorWidthSentence(double width);
 
 public:
@@ -193,11 +193,16 @@ public:
     // handled.
     void runWhenDataIdle(std::function<void()> request,
                          DataRequestQueue::Kind kind = DataRequestQueue::Other);
-    // UDP port of the corridor-width sentence (tests may move it).
-    static quint16 corridorWidthPort;
-    // TCP port of the caller's WebSocket listener, 11225; read by the
-    // constructor (tests may move it, 0 takes any free port).
-    static quint16 callerPort;
+    // The program's ports: the caller's WebSocket listener (TCP) and the
+    // corridor-width sentence (UDP, to the local host).
+    static constexpr quint16 programCallerPort = 11225;
+    static constexpr quint16 programCorridorWidthPort = 25035;
+    // The ports in use in this process. Tests move them: the listener of
+    // each window built afterwards (0 takes any free port), and each
+    // sentence sent afterwards.
+    static void setCallerPort(quint16 port);
+    static quint16 corridorWidthPort();
+    static void setCorridorWidthPort(quint16 port);
 
 private:
     // Requests held back while the data thread works; a child object.
@@ -232,6 +237,8 @@ private:
 
     // The interactive edit mode last applied, for the whole process.
     static bool lastInteractiveEditMode;
+    static quint16 callerPortInUse;
+    static quint16 corridorWidthPortInUse;
 
     struct CrossLine {
         qint32 sx = 0;

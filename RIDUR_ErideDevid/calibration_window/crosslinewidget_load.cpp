@@ -36,7 +36,7 @@ QT_CHARTS_USE_NAMESPACE
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
 bool CrossLineWidget::lastInteractiveEditMode = false;
-quint16 CrossLineWidget::corridorWidthPort = 25035;
+quint16 CrossLineWidget::corridorWidthPortInUse = CrossLineWidget::programCorridorWidthPort;
 
 // ---- Request queue ----
 
@@ -340,8 +340,18 @@ void CrossLineWidget::sendCorridorWidthSentence(double width)
 {
     const QByteArray sentence = QStringLiteral("$DOVED,CORR_WIDTH,%1,").arg(width).toLatin1();
     QUdpSocket socket;
-    socket.writeDatagram(sentence, QHostAddress(QHostAddress::LocalHost), corridorWidthPort);
+    socket.writeDatagram(sentence, QHostAddress(QHostAddress::LocalHost), corridorWidthPortInUse);
     socket.close();
+}
+
+quint16 CrossLineWidget::corridorWidthPort()
+{
+    return corridorWidthPortInUse;
+}
+
+void CrossLineWidget::setCorridorWidthPort(quint16 port)
+{
+    corridorWidthPortInUse = port;
 }
 
 // ---- Offset boxes and the interactive edit mode ----

@@ -1,5 +1,7 @@
 // Common main of every test program: headless, with its own program-data,
 // settings and data folders, so no test reads or writes the user's own.
+#include "test_program.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -35,6 +37,7 @@ int main(int argc, char **argv)
     log4cplus::Logger::getRoot().addAppender(
         log4cplus::SharedAppenderPtr(new log4cplus::NullAppender));
     QApplication app(argc, argv);
+    setUpTestProgram();
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -5,7 +5,10 @@ settings location and TMPDIR, and drives it over its WebSocket link.
 
 One case per run (--case); each case starts the program, checks what the
 caller, the log file, the debug stream, the UDP sentence and the window show,
-and ends the program. Every wait is bounded. Exit code 0 when the case passes.
+and ends the program. Every wait is bounded. Exit code 0 when the case passes
+and the standard error of every program it ran holds no sanitizer report
+(whatever the exit code: a program that ends through _Exit skips the
+sanitizer's own).
 """
 
 import argparse
@@ -20,6 +23,7 @@ import struct
 import subprocess
 import sys
 import time
+import traceback
 import zlib
 
 import websockets
@@ -32,6 +36,9 @@ SENTENCE_PORT = 25035
 CROSS_LINE_DEG = "59.9987,4.9960,60.0012,5.0035"
 COUNT_LINE = re.compile(r"^(\d+) (\d+)$", re.M)
 MESSAGE_LOG = re.compile(r"CrossLineWidget::processWebSocketMessage = (.*)$", re.M)
+RECALCULATION_LOG = "TIMING : CrossLineData::recalculatedDepths()"
+LOAD_LOG = "TIMING : CrossLineData::loadRegionData()"
+SANITIZER_REPORT = re.compile(r"WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:")
 
 
 class CaseFailed(Exception):
@@ -44,6 +51,18 @@ def check(condition, what):
     print("  ok:", what, flush=True)
 
 
+def sanitizer_reports(text):
+    """The sanitizer reports in a standard error text, each from its first
+    line on (at most 40 lines)."""
+    lines = text.splitlines()
+    return ["\n".join(lines[i:i + 40]) for i, line in enumerate(lines)
+            if SANITIZER_REPORT.search(line)]
+
+
+# Standard error of every process a case ran: (name, path of the text).
+STDERR_FILES = []
+
+
 # --- the survey and its ground truth ------------------------------------------
 
 class Survey:
@@ -52,8 +71,12 @@ class Survey:
             [tool, "--out", folder, "--cross-line-deg", CROSS_LINE_DEG,
              "--widths", ",".join(str(w) for w in widths), "--beams", str(beams),
              "--ping-rate", str(ping_rate), "--pings-per-file", str(pings_per_file)],
-            check=True, capture_output=True, text=True, timeout=120).stdout
-        truth = json.loads(out)
+            check=True, capture_output=True, text=True, timeout=120)
+        errors = os.path.join(folder, "survey-stderr.txt")
+        with open(errors, "w") as f:
+            f.write(out.stderr)
+        STDERR_FILES.append(("survey tool", errors))
+        truth = json.loads(out.stdout)
         self.cross_line = [int(v) for v in truth["cross_line"]]
         self.files = truth["files"]
 
@@ -113,6 +136,7 @@ class Program:
         with open(self.projection, "w") as f:
             f.write("<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n")
         self.stderr_path = os.path.join(self.root, "stderr.txt")
+        STDERR_FILES.append(("program", self.stderr_path))
         self.probe_file = os.path.join(self.root, "probe.port")
         self.process = None
         self.probe_socket = None
@@ -212,6 +236,14 @@ class Program:
 
     def logged_messages(self):
         return MESSAGE_LOG.findall(self.log())
+
+    def recalculations(self):
+        """How many recalculations the data thread has finished."""
+        return self.log().count(RECALCULATION_LOG)
+
+    def loads(self):
+        """How many loads the data thread has finished."""
+        return self.log().count(LOAD_LOG)
 
     async def wait_load(self, before, files, timeout=90):
         """Waits until a load of `files` raw files has been answered and drawn;
@@ -752,6 +784,114 @@ async def case_raw_websocket(args):
         program.kill()
 
 
+async def case_churn(args):
+    """Recalculations from the interactive boxes, one after the other as a
+    user types, while a second caller sends a message every 10 ms."""
+    survey = Survey(args.survey_tool, os.path.join(args.work, "survey"), widths=(2, 3))
+    program = Program(args, "run", corridor_width=2)
+    program.start()
+    try:
+        caller = await greeted_caller()
+        paths = [f["path"] for f in survey.files]
+        await caller.send(survey.addline(), survey.setcorridor())
+        survey.check_counts(await program.wait_load(0, len(paths)), paths, 2)
+        # The first recalculation connects the offset boxes.
+        program.probe("trigger Recalculate")
+        await wait_recalculated(program, 0)
+
+        # One message every 10 ms: showing and unknown commands, and once a
+        # second the raw files named and the cross line set again, which
+        # reloads (as often as a load and its recalculation can follow).
+        flood = [survey.addline(), survey.setcorridor()] + [
+            PREFIX + "SHOW" if i % 2 else PREFIX + "NOTHING,%d" % i for i in range(98)]
+        flooder = await greeted_caller()
+        sent = []
+        stop = asyncio.Event()
+
+        async def send_flood():
+            while not stop.is_set():
+                message = flood[len(sent) % len(flood)]
+                await flooder.send(message)
+                sent.append(message)
+                await asyncio.sleep(0.01)
+
+        flooding = asyncio.create_task(send_flood())
+        try:
+            boxes = ["tx1R", "rx1P", "att1H", "corridorWidth"]
+            for i in range(25):
+                box = boxes[i % len(boxes)]
+                before = program.recalculations()
+                if box == "corridorWidth":
+                    value = "3" if float(program.probe("property corridorWidth value")) == 2 else "2"
+                else:
+                    value = "%.3f" % (float(program.probe("property %s value" % box)) + 0.125)
+                # Besides the user only a load answer changes a box (the refill),
+                # while the width box is disabled, from the request until after
+                # the refill; the load is counted before its answer.
+                loads = program.loads()
+                no_load = program.probe("property corridorWidth enabled") == "true"
+                await type_value(program, box, value)
+                shown = program.probe("property %s value" % box)
+                if float(shown) != float(value) and no_load and program.loads() == loads:
+                    raise CaseFailed("%s shows %s after %s was typed" % (box, shown, value))
+                await wait_recalculated(program, before)
+                if flooding.done():
+                    raise CaseFailed("the second caller stopped: %r" % flooding.exception())
+                check(True, "edit %d, %s to %s, recalculated" % (i + 1, box, value))
+        finally:
+            stop.set()
+        await flooding
+        print("  %d messages sent by the second caller" % len(sent))
+
+        # Everything sent is handled, in order; what waits is carried out
+        # before the parameters are reported.
+        logged = await program.wait_logged(2 + len(sent), timeout=120)
+        check(logged[2:] == sent, "the second caller's %d messages were handled in order" % len(sent))
+        caller = await greeted_caller()
+        program.probe("invoke sendParametersToCaller")
+
+        def answered():
+            program.check_running()
+            return any(m.startswith(PREFIX + "CALIBRATION_PARAMETERS,") for m in caller.received)
+
+        await wait_until(answered, "the window answers after the churn", timeout=120)
+        await terminate(program, caller)
+    finally:
+        program.kill()
+
+
+async def type_value(program, box, value, timeout=120):
+    """Types a value into an offset or width box and confirms it with Enter,
+    as a user does (the boxes take a typed value only then). Waits while a
+    load has the width box disabled."""
+    deadline = time.monotonic() + timeout
+    while True:
+        program.check_running()
+        try:
+            if box != "corridorWidth" or program.probe("property corridorWidth enabled") == "true":
+                program.probe("key %s Ctrl+A" % box)
+                program.probe("type %s %s" % (box, value))
+                program.probe("key %s Return" % box)
+                return
+        except CaseFailed as failure:
+            if "error disabled" not in str(failure):
+                raise
+        if time.monotonic() > deadline:
+            raise CaseFailed("%s stayed disabled" % box)
+        await asyncio.sleep(0.05)
+
+
+async def wait_recalculated(program, before, timeout=120):
+    """Waits until the data thread has finished a recalculation more than
+    `before`."""
+    deadline = time.monotonic() + timeout
+    while program.recalculations() <= before:
+        program.check_running()
+        if time.monotonic() > deadline:
+            raise CaseFailed("no recalculation after %d" % before)
+        await asyncio.sleep(0.05)
+
+
 CASES = {
     "main_road": case_main_road,
     "start_up": case_start_up,
@@ -760,7 +900,10 @@ CASES = {
     "two_callers": case_two_callers,
     "flood_during_load": case_flood_during_load,
     "raw_websocket": case_raw_websocket,
+    "churn": case_churn,
 }
+# Seconds a case may take; the rest take 200.
+CASE_TIMEOUTS = {"churn": 420}
 
 
 def main():
@@ -777,16 +920,34 @@ def main():
         print("no DISPLAY: run the driver under xvfb-run", file=sys.stderr)
         return 2
     print("case", args.case, flush=True)
+    result = 0
     try:
-        asyncio.run(asyncio.wait_for(CASES[args.case](args), timeout=200))
+        asyncio.run(asyncio.wait_for(CASES[args.case](args), timeout=CASE_TIMEOUTS.get(args.case, 200)))
     except CaseFailed as failure:
         print("FAILED:", failure, flush=True)
-        return 1
+        result = 1
     except asyncio.TimeoutError:
         print("FAILED: the case took too long", flush=True)
-        return 1
-    print("passed", flush=True)
-    return 0
+        result = 1
+    except Exception:  # e.g. the program went away under the probe
+        traceback.print_exc()
+        print("FAILED: the case broke off", flush=True)
+        result = 1
+    for name, path in STDERR_FILES:
+        try:
+            with open(path, errors="replace") as f:
+                reports = sanitizer_reports(f.read())
+        except FileNotFoundError:
+            continue
+        for report in reports:
+            print("sanitizer report, %s (%s):\n%s" % (name, path, report), flush=True)
+        if reports:
+            print("FAILED: %d sanitizer report(s) in the standard error of the %s"
+                  % (len(reports), name), flush=True)
+            result = 1
+    if result == 0:
+        print("passed", flush=True)
+    return result
 
 
 if __name__ == "__main__":

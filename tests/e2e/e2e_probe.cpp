@@ -6,7 +6,8 @@
 // the file named by RIDUR_E2E_PROBE_FILE. One command per line, one answer
 // line per command ("ok ..." or "error ...").
 //
-//   key <objectName> <key>          press and release a key (Up, Down, Return, ...)
+//   key <objectName> <key>          press and release a key (Up, Down, Return, Ctrl+A, ...)
+//   type <objectName> <text>        type the text's characters, as a keyboard does
 //   trigger <action text>           trigger the window's menu entry with that text
 //   property <objectName> <name>    a property's value as text; "@window" is the main window
 //   grab <path>                     save a screenshot of the X screen
@@ -70,6 +71,27 @@ QByteArray keyCommand(const QStringList &words)
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(widget, &press);
     QApplication::sendEvent(widget, &release);
+    return "ok";
+}
+
+QByteArray typeCommand(const QStringList &words)
+{
+    if (words.size() != 3)
+        return "error usage: type <objectName> <text>";
+    QWidget *widget = widgetNamed(words[1]);
+    if (!widget)
+        return "error no widget " + words[1].toUtf8();
+    if (!widget->isEnabled())
+        return "error disabled " + words[1].toUtf8();
+    widget->setFocus(Qt::OtherFocusReason);
+    for (const QChar character : words[2]) {
+        // The key code of a printable Latin-1 character is its upper case.
+        const int key = character.toUpper().unicode();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(character));
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    }
     return "ok";
 }
 
@@ -148,6 +170,8 @@ QByteArray runCommand(const QString &line)
     const QString rest = line.section(QLatin1Char(' '), 1).trimmed();
     if (words[0] == QLatin1String("key"))
         return keyCommand(words);
+    if (words[0] == QLatin1String("type"))
+        return typeCommand(words);
     if (words[0] == QLatin1String("trigger"))
         return triggerCommand(rest);
     if (words[0] == QLatin1String("property"))

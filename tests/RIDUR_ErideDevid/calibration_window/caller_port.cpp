@@ -5,21 +5,6 @@
 
 #include <QWebSocketServer>
 
-#include <utility>
-
-namespace {
-
-// Runs before main, hence before any window is built: callerPort is
-// constant-initialised, so it already holds the program's port here.
-const quint16 programPort = std::exchange(CrossLineWidget::callerPort, quint16(0));
-
-} // namespace
-
-quint16 programCallerPort()
-{
-    return programPort;
-}
-
 quint16 listeningPort(CrossLineWidget &window)
 {
     auto *server = window.findChild<HVXQAWebSocketServer *>();

@@ -42,9 +42,9 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         QFile::remove(CrossLineWidget::guiIniPath());
-        // The corridor-width sentences of the test come here, never to 25035.
+        // The corridor-width sentences of the test come here.
         ASSERT_TRUE(listener.bind(QHostAddress(QHostAddress::LocalHost), 0));
-        CrossLineWidget::corridorWidthPort = listener.localPort();
+        CrossLineWidget::setCorridorWidthPort(listener.localPort());
         w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
         ui = CrossLineWidgetInspector::ui(*w);
         data = CrossLineWidgetInspector::crossLineData(*w);
@@ -61,6 +61,7 @@ protected:
     void TearDown() override
     {
         w.reset();
+        CrossLineWidget::setCorridorWidthPort(programSentenceSink);
         QFile::remove(CrossLineWidget::guiIniPath());
         while (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
@@ -133,6 +134,8 @@ protected:
     QString parametersText() const { return CrossLineWidgetInspector::installationParametersText(*w); }
 
     QTemporaryDir dir;
+    // Where the test program sends the sentences outside this test.
+    const quint16 programSentenceSink = CrossLineWidget::corridorWidthPort();
     QUdpSocket listener;
     std::unique_ptr<CrossLineWidget> w;
     Ui::CalibrationWidget *ui = nullptr;

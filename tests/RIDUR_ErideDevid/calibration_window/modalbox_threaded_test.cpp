@@ -17,9 +17,37 @@ QList<qint32> previewRect(const CrossLineWidget &w)
     return QList<qint32>(rect, rect + 4);
 }
 
-// Parameter: the caller message, "ADDLINE" or "SETCORRIDOR".
+// The files and rectangle a case's message and expectations are made from.
+struct Scene {
+    QStringList loaded;      // loaded and recalculated before the reset
+    QString line2;           // another line's raw file
+    QList<qint32> firstRect; // preview rectangle of the loaded lines
+};
+
+// What follows from the caller message.
+struct Expected {
+    QString message;
+    // Preview rectangle and raw files at each load request.
+    QList<QList<qint32>> loadRects;
+    QList<QStringList> loadFiles;
+    QStringList rawFiles; // named when all is done
+    // Mismatch boxes: one per file from the reset, and one per file from a
+    // load that still finds the lists unequal.
+    int boxes;
+};
+
+struct CallerMessageCase {
+    const char *name;
+    Expected (*expected)(const Scene &scene);
+};
+
+void PrintTo(const CallerMessageCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class ModalBoxThreadedTest : public LoadControlTest,
-                             public ::testing::WithParamInterface<const char *>
+                             public ::testing::WithParamInterface<CallerMessageCase>
 {
 protected:
     // Loaded and recalculated with the three RX 1 angles edited: the reset
@@ -78,81 +106,80 @@ protected:
 TEST_P(ModalBoxThreadedTest, CallerMessageInsideTheResetBoxWaitsForTheReset)
 {
     // The reset reads both loaded files: the message comes in the first one's box.
-    const QStringList loaded{rawFile("line1a.nexra"), rawFile("line1b.nexra")};
-    const QString line2 = rawFile("line2.nexra");
-    // A cross line a metre east of the first (its end a centimetre further,
-    // as a load needs): its own preview rectangle.
-    const qint32 movedX = fixture::lineX + 100;
-    const QList<qint32> firstRect = previewRect(*w);
-    const QList<qint32> movedRect{movedX - 5000, fixture::lineStartY - 5000, movedX + 1 + 5000,
-                                  fixture::lineEndY + 5000};
-    const struct {
-        const char *what;
-        QString message;
-        // Preview rectangle and raw files at each load request.
-        QList<QList<qint32>> loadRects;
-        QList<QStringList> loadFiles;
-        QStringList rawFiles; // named when all is done
-        // Mismatch boxes: one per file from the reset, and one per file from
-        // a load that still finds the lists unequal.
-        int boxes;
-    } cases[] = {
-        // The reset's reload, with the files it had; the message after it.
-        {"ADDLINE", "$DAVARIV,CALIBRATION,ADDLINE,LINE=" + line2, {firstRect}, {loaded}, {line2}, 4},
-        // The reset's reload gives way to the message's, of the new cross
-        // line, which starts from empty lists.
-        {"SETCORRIDOR",
-         QStringLiteral("$DAVARIV,CALIBRATION,SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%3,ENDY=%4")
-             .arg(movedX)
-             .arg(fixture::lineStartY)
-             .arg(movedX + 1)
-             .arg(fixture::lineEndY),
-         {movedRect},
-         {loaded},
-         loaded,
-         2},
-    };
-    for (const auto &c : cases) {
-        if (QLatin1String(c.what) != QLatin1String(GetParam()))
-            continue;
-        editUnequally(loaded);
-        ASSERT_EQ(previewRect(*w), firstRect);
-        QList<QList<qint32>> loadRects;
-        QList<QStringList> loadFiles;
-        // Read in the GUI thread as the request goes out; the load only reads
-        // the names.
-        QObject::connect(w.get(), &CrossLineWidget::requestRegionData, [&] {
-            loadRects << previewRect(*w);
-            loadFiles << data->rawFiles();
-        });
-        sendFromTheFirstBox(c.message);
+    const Scene scene{{rawFile("line1a.nexra"), rawFile("line1b.nexra")},
+                      rawFile("line2.nexra"),
+                      previewRect(*w)};
+    const Expected c = GetParam().expected(scene);
 
-        ui->resetButton->click();
-        ASSERT_TRUE(messageSent) << "the reset showed no box";
-        EXPECT_GT(loopLevelAtMessage, 0) << "not sent from inside the box's event loop";
-        EXPECT_EQ(boxTitles.value(0), QStringLiteral("Unequal transduser parameters"));
-        EXPECT_EQ(jobsStartedByMessage, 0);
-        ASSERT_TRUE(waitIdle());
-        QElapsedTimer waited;
-        waited.start();
-        while (boxVisible() && waited.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        boxTimer.stop();
-        boxTimer.disconnect();
+    editUnequally(scene.loaded);
+    ASSERT_EQ(previewRect(*w), scene.firstRect);
+    QList<QList<qint32>> loadRects;
+    QList<QStringList> loadFiles;
+    // Read in the GUI thread as the request goes out; the load only reads
+    // the names.
+    QObject::connect(w.get(), &CrossLineWidget::requestRegionData, [&] {
+        loadRects << previewRect(*w);
+        loadFiles << data->rawFiles();
+    });
+    sendFromTheFirstBox(c.message);
 
-        EXPECT_EQ(boxTitles.size(), c.boxes);
-        EXPECT_EQ(loadRects, c.loadRects);
-        EXPECT_EQ(loadFiles, c.loadFiles);
-        EXPECT_EQ(data->rawFiles(), c.rawFiles);
-        EXPECT_EQ(sent.load(), answered.load());
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_TRUE(ui->corridorWidth->isEnabled());
-    }
+    ui->resetButton->click();
+    ASSERT_TRUE(messageSent) << "the reset showed no box";
+    EXPECT_GT(loopLevelAtMessage, 0) << "not sent from inside the box's event loop";
+    EXPECT_EQ(boxTitles.value(0), QStringLiteral("Unequal transduser parameters"));
+    EXPECT_EQ(jobsStartedByMessage, 0);
+    ASSERT_TRUE(waitIdle());
+    QElapsedTimer waited;
+    waited.start();
+    while (boxVisible() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    boxTimer.stop();
+    boxTimer.disconnect();
+
+    EXPECT_EQ(boxTitles.size(), c.boxes);
+    EXPECT_EQ(loadRects, c.loadRects);
+    EXPECT_EQ(loadFiles, c.loadFiles);
+    EXPECT_EQ(data->rawFiles(), c.rawFiles);
+    EXPECT_EQ(sent.load(), answered.load());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(ui->corridorWidth->isEnabled());
 }
+
+const CallerMessageCase callerMessageCases[] = {
+    // Names another line's file: the reset's reload, with the files it had;
+    // the message after it.
+    {"ADDLINE",
+     [](const Scene &scene) {
+         return Expected{"$DAVARIV,CALIBRATION,ADDLINE,LINE=" + scene.line2,
+                         {scene.firstRect},
+                         {scene.loaded},
+                         {scene.line2},
+                         4};
+     }},
+    // A cross line a metre east of the first (its end a centimetre further,
+    // as a load needs): the reset's reload gives way to the message's, of
+    // the new cross line, which starts from empty lists.
+    {"SETCORRIDOR",
+     [](const Scene &scene) {
+         const qint32 movedX = fixture::lineX + 100;
+         return Expected{
+             QStringLiteral("$DAVARIV,CALIBRATION,SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%3,ENDY=%4")
+                 .arg(movedX)
+                 .arg(fixture::lineStartY)
+                 .arg(movedX + 1)
+                 .arg(fixture::lineEndY),
+             {{movedX - 5000, fixture::lineStartY - 5000, movedX + 1 + 5000, fixture::lineEndY + 5000}},
+             {scene.loaded},
+             scene.loaded,
+             2};
+     }},
+};
 
 // One window per process: ThreadSanitizer cannot see GLib's own ordering of
 // the memory that data threads of earlier windows leave behind.
-INSTANTIATE_TEST_SUITE_P(CallerMessages, ModalBoxThreadedTest,
-                         ::testing::Values("ADDLINE", "SETCORRIDOR"));
+INSTANTIATE_TEST_SUITE_P(CallerMessages, ModalBoxThreadedTest, ::testing::ValuesIn(callerMessageCases),
+                         [](const ::testing::TestParamInfo<CallerMessageCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
