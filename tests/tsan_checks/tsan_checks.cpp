@@ -253,6 +253,26 @@ int handoffJobs(bool lateInput)
     return 0;
 }
 
+// A Qt array of ours: one thread writes its elements, another reads them
+// after a sleep, without ordering.
+int qtArrayElements()
+{
+    QVector<int> values(16);
+    QThread::msleep(100);
+    std::thread writer([&values] {
+        int *data = values.data();
+        for (int i = 0; i < 16; ++i)
+            data[i] = i;
+    });
+    QThread::msleep(200);
+    const int *data = values.constData();
+    int sum = 0;
+    for (int i = 0; i < 16; ++i)
+        sum += data[i];
+    writer.join();
+    return sum == 120 ? 0 : 1;
+}
+
 // A plain race of two threads on one value, the reader after a sleep.
 int unsynchronised()
 {
@@ -273,19 +293,58 @@ int lockedMutexDestroyed()
     return 0;
 }
 
+void loopThreadWrite()
+{
+    ++shared;
+}
+
+void guiThreadRead(int *seen)
+{
+    *seen = shared;
+}
+
+// Slots that event loops run, one in this thread and one in a thread of
+// its own: the thread's timer writes what this thread's timer reads. Both
+// timers are made and started in their own threads, so that nothing but
+// the value passes between them.
+int loopSlots()
+{
+    QThread thread;
+    QObject::connect(&thread, &QThread::started, [&thread] {
+        auto *writer = new QTimer();
+        QObject::connect(writer, &QTimer::timeout, loopThreadWrite);
+        QObject::connect(&thread, &QThread::finished, writer, [writer] { delete writer; },
+                         Qt::DirectConnection);
+        writer->start(5);
+    });
+    thread.start();
+    int seen = 0;
+    QTimer reader;
+    QObject::connect(&reader, &QTimer::timeout, [&seen] { guiThreadRead(&seen); });
+    reader.start(5);
+    QTimer::singleShot(1000, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    thread.quit();
+    thread.wait();
+    return seen >= 0 ? 0 : 1;
+}
+
+// A surface drawn by OpenGL: under Xvfb, Mesa's software renderer and its
+// worker threads.
+struct Canvas : QOpenGLWidget, QOpenGLFunctions {
+    void initializeGL() override { initializeOpenGLFunctions(); }
+    void paintGL() override
+    {
+        glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+};
+
 // A window drawn through X11, half by QPainter and half by OpenGL (Mesa's
 // software renderer and its worker threads), for a second. With race, a
 // thread writes what the paint event reads.
 int x11Window(bool race)
 {
-    struct Canvas : QOpenGLWidget, QOpenGLFunctions {
-        void initializeGL() override { initializeOpenGLFunctions(); }
-        void paintGL() override
-        {
-            glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-            glClear(GL_COLOR_BUFFER_BIT);
-        }
-    };
     struct Window : QWidget {
         void paintEvent(QPaintEvent *) override
         {
@@ -334,7 +393,9 @@ int main(int argc, char **argv)
         {"handoff-jobs", [] { return handoffJobs(false); }},
         {"handoff-late-input", [] { return handoffJobs(true); }},
         {"unsynchronised", unsynchronised},
+        {"qt-array-elements", qtArrayElements},
         {"locked-mutex-destroyed", lockedMutexDestroyed},
+        {"loop-slots", loopSlots},
         {"x11-window", [] { return x11Window(false); }},
         {"x11-paint-race", [] { return x11Window(true); }},
     };
