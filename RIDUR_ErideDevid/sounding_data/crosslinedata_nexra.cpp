@@ -56,15 +56,17 @@ void showMismatchWarning()
         box->exec();
         return;
     }
-    QMetaObject::invokeMethod(
-        app,
-        [] {
-            QMessageBox *box = createMismatchBox();
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->setWindowModality(Qt::ApplicationModal);
-            box->show();
-        },
-        Qt::QueuedConnection);
+    DataThreadHandoff::post([app] {
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                QMessageBox *box = createMismatchBox();
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->setWindowModality(Qt::ApplicationModal);
+                box->show();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace

@@ -55,6 +55,16 @@ public:
             send();
     }
 
+    // Data thread, during a job: posts to the GUI thread what is not the
+    // job's answer (the installation warning's box). It orders nothing of
+    // ours; Qt's handling of the posted event is named in tests/tsan.supp
+    // by this frame, as for the answer.
+    static void post(const std::function<void()> &send)
+    {
+        if (send)
+            send();
+    }
+
     // GUI thread, when a job's answer arrives.
     void takeAnswer() const { pending.load(std::memory_order_acquire); }
 
