@@ -131,8 +131,11 @@ void CrossLineData::recalculateTQ(bool preview)
         LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("Recalculating TQ: new installation parameters  "));
         return;
     }
-    for (const QString &path : qAsConst(workingRawFiles))
+    for (const QString &path : qAsConst(workingRawFiles)) {
+        if (stopRequested())
+            break;
         recalculateFileDepths(path, preview);
+    }
 }
 
 void CrossLineData::recalculateFileDepths(const QString &path, bool preview)
@@ -159,6 +162,8 @@ void CrossLineData::recalculateFileDepths(const QString &path, bool preview)
     PingOffsetFactors ping;
     auto record = corridor.begin();
     for (const SoundingData &source : region) {
+        if (stopRequested())
+            break;
         *record = source;
         recalculateRecord(*record, roll, pitch, heading, ping, projection);
         setCorridorDistances(*record);
