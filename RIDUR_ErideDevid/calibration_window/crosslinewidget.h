@@ -18,6 +18,7 @@
 class CHVXQA_Tasks_Progress;
 class CProjection;
 class CrossLineData;
+class HVXQAWebSocketServer;
 class QCloseEvent;
 class QDoubleSpinBox;
 class QEvent;
@@ -67,9 +68,10 @@ public:
     explicit CrossLineWidget(int viewMode);
     ~CrossLineWidget() override;
 
-    // Ends the data thread's event loop and waits for the thread. A thread
-    // still busy after waitMs is left running: the listener is closed, a
-    // WARN logged, and false returned, then and on every later call.
+    // Asks a running load or recalculation to stop, ends the data thread's
+    // event loop and waits for the thread. A thread still busy after waitMs
+    // is left running: the listener is closed, a WARN logged, and false
+    // returned, then and on every later call.
     static constexpr unsigned long dataThreadStopWaitMs = 5000;
     bool stopDataThread(unsigned long waitMs = dataThreadStopWaitMs);
 
@@ -217,6 +219,8 @@ private:
     void recalculateIfEditedMeanwhile();
 
     // ---- Caller (crosslinewidget_caller.cpp) ----
+    // The caller's WebSocket listener; a child.
+    HVXQAWebSocketServer *webSocketServer = nullptr;
     // Brings the window titled "Calibration" to the front where the platform can.
     void bringToFront();
     // A caller connection has gone: deleted later, and no current caller.
