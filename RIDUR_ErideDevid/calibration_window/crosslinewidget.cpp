@@ -166,6 +166,8 @@ CrossLineWidget::CrossLineWidget(int viewMode)
 
 CrossLineWidget::~CrossLineWidget()
 {
+    // No caller is let in while the window goes.
+    webSocketServer->close();
     // A running load or recalculation ends first; the data object stays.
     stopDataThread();
     exitGuard.windows.removeOne(this);
@@ -384,6 +386,8 @@ void CrossLineWidget::showEvent(QShowEvent *event)
 
 void CrossLineWidget::closeEvent(QCloseEvent *event)
 {
+    // The program ends: a window started again by the caller may listen at once.
+    webSocketServer->close();
     tasksProgress->hideProgress();
     tasksProgress->hideMessages();
     if (clientSocket)

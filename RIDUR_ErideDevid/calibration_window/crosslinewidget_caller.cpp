@@ -3,6 +3,7 @@
 #include "crosslinewidget.h"
 
 #include "crosslinedata.h"
+#include "hvxqawebsocketserver.h"
 #include "installationlists.h"
 #include "logtext.h"
 
@@ -122,6 +123,9 @@ void CrossLineWidget::processWebSocketMessage(QString text)
                 loadData();
         });
     } else if (text.startsWith(terminateMessage)) {
+        // The listener goes first: a window started again by the caller may
+        // listen at once, however long this one takes to end.
+        webSocketServer->close();
         QCoreApplication::quit();
     }
 }
