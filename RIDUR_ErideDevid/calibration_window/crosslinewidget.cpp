@@ -174,12 +174,7 @@ CrossLineWidget::~CrossLineWidget()
 
     log4cplus::deinitialize();
 
-    if (chart) {
-        delete chart; // takes its series and axes along
-        chart = nullptr;
-        axisX = nullptr;
-        axisY = nullptr;
-    }
+    releaseChart();
 
     QSettings settings(settingsOrganisation, settingsApplication);
     settings.setValue(displayXKey, ui->displayTypeXSelect->currentIndex());
