@@ -131,11 +131,8 @@ void CrossLineData::recalculateTQ(bool preview)
         LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("Recalculating TQ: new installation parameters  "));
         return;
     }
-    for (const QString &path : qAsConst(workingRawFiles)) {
-        if (stopRequested())
-            break;
+    for (const QString &path : qAsConst(workingRawFiles))
         recalculateFileDepths(path, preview);
-    }
 }
 
 void CrossLineData::recalculateFileDepths(const QString &path, bool preview)
