@@ -5,7 +5,9 @@
 #include "appresources.h"
 #include "chvxqa_tasks_progress.h"
 #include "crosslinedata.h"
+#include "guiinifile.h"
 #include "hvxqawebsocketserver.h"
+#include "logtext.h"
 #include "platformpaths.h"
 #include "ui_calibrationwidget.h"
 #include "uistyle.h"
@@ -44,8 +46,6 @@ const QString settingsApplication = QStringLiteral("RID UR ErideDevid");
 const QString displayXKey = QStringLiteral("DATADISPLAY_X_KEY");
 const QString displayYKey = QStringLiteral("DATADISPLAY_Y_KEY");
 const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
-const QString runtimeGroup = QStringLiteral("RUNTIME");
-const QString corridorWidthKey = QStringLiteral("CORR_WIDTH");
 
 // The windows of the GUI thread whose data thread may still run. When that
 // thread calls exit() (as Qt's X11 platform does once the display connection
@@ -215,9 +215,8 @@ void CrossLineWidget::initWidgets()
     addToolBar(Qt::TopToolBarArea, titleBar);
 
     {
-        QSettings guiIni(guiIniPath(), QSettings::IniFormat);
-        guiIni.beginGroup(runtimeGroup);
-        const float stored = static_cast<float>(guiIni.value(corridorWidthKey, 2.0).toDouble());
+        const QVariant storedWidth = GuiIniFile(guiIniPath()).corridorWidth();
+        const float stored = static_cast<float>(storedWidth.isValid() ? storedWidth.toDouble() : 2.0);
         // A width that is not finite ("nan", "inf") gives the default.
         const float width = std::isfinite(stored) ? stored : 2.0f;
         ui->corridorWidth->setValue(width);
@@ -304,8 +303,13 @@ void CrossLineWidget::initWidgets()
     initUiStyle();
 
     const QString userSheet = programDataFolder() + QStringLiteral("userStyle.css");
-    styleSheetFile.setFileName(QFileInfo::exists(userSheet) ? userSheet
-                                                           : QStringLiteral(":/style.css"));
+    // Anything but a regular file counts as missing: a FIFO would hold the
+    // window up for good.
+    if (holdsOtherThanAFile(userSheet))
+        LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: ") << toLogText(userSheet)
+                                   << LOG4CPLUS_TEXT(" is not a regular file; not read"));
+    styleSheetFile.setFileName(QFileInfo(userSheet).isFile() ? userSheet
+                                                             : QStringLiteral(":/style.css"));
     applyStyleSheet(&styleSheetFile, UiStyleModeDay, 1);
     applyStyleClasses(this);
 }

@@ -215,7 +215,8 @@ public:
     // Runs the request at once when the data thread is idle, otherwise
     // queues it to run, in order, after the running job's answer has been
     // handled.
-    void runWhenDataIdle(std::function<void()> request);
+    void runWhenDataIdle(std::function<void()> request,
+                         DataRequestQueue::Kind kind = DataRequestQueue::Other);
     // UDP port of the corridor-width sentence (tests may move it).
     static quint16 corridorWidthPort;
     // TCP port of the caller's WebSocket listener, 11225; read by the
@@ -227,6 +228,9 @@ private:
     DataRequestQueue *dataRequests = nullptr;
     // The bodies of the request slots, run through the request queue.
     void startLoad();
+    // A load for a new cross line: only when raw files are named (no record
+    // when none are).
+    void loadDataForCrossLine();
     void startRecalculation(bool allData);
     void resetInstallationNow();
     void finishDataJob();

@@ -67,8 +67,13 @@ void CrossLineWidget::webSocketDisconnected()
 
 void CrossLineWidget::callerDisconnected(QWebSocket *socket)
 {
-    if (socket)
+    if (socket) {
+        if (socket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+            LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: caller message larger than ")
+                                       << HVXQAWebSocketServer::maxIncomingMessageSize
+                                       << LOG4CPLUS_TEXT(" bytes; connection closed, message dropped"));
         socket->deleteLater();
+    }
     // Whichever connection dropped: the window has no current caller now.
     clientSocket = nullptr;
 }
@@ -97,7 +102,7 @@ void CrossLineWidget::processWebSocketMessage(QString text)
             crossLineData->clearData();
             for (const QString &path : paths)
                 crossLineData->addRawFile(path);
-        });
+        }, DataRequestQueue::Setting);
     } else if (text.startsWith(setCorridorMessage)) {
         qint32 startX = 0;
         qint32 startY = 0;
@@ -119,9 +124,11 @@ void CrossLineWidget::processWebSocketMessage(QString text)
             *crossLineData->installationLists() = InstallationLists();
             previewRect = PreviewRect();
             setCrossLineCoordinates(startX, startY, endX, endY);
-            if (endX != startX && endY != startY && !crossLineData->rawFiles().isEmpty())
-                loadData();
-        });
+        }, DataRequestQueue::Setting);
+        // A request of its own, so that a load still waiting for a running
+        // job gives way to the one of a newer cross line.
+        if (endX != startX && endY != startY)
+            loadDataForCrossLine();
     } else if (text.startsWith(terminateMessage)) {
         // The listener goes first: a window started again by the caller may
         // listen at once, however long this one takes to end.

@@ -14,7 +14,9 @@
 #include "crosslinedata.h"
 #include "datarequestqueue.h"
 #include "geometry.h"
+#include "guiinifile.h"
 #include "logtext.h"
+#include "platformpaths.h"
 #include "ui_calibrationwidget.h"
 
 #include <QApplication>
@@ -42,9 +44,9 @@ bool CrossLineWidget::dataThreadBusy() const
     return dataRequests->busy();
 }
 
-void CrossLineWidget::runWhenDataIdle(std::function<void()> request)
+void CrossLineWidget::runWhenDataIdle(std::function<void()> request, DataRequestQueue::Kind kind)
 {
-    dataRequests->run(std::move(request));
+    dataRequests->run(std::move(request), kind);
 }
 
 void CrossLineWidget::finishDataJob()
@@ -67,7 +69,7 @@ void CrossLineWidget::setCrossLineCoordinates(qint32 sx, qint32 sy, qint32 ex, q
         if (previewRect.topX == 0 && previewRect.bottomX == 0)
             setPreviewCoodinates(clampToInt32(qint64(sx) - 5000), clampToInt32(qint64(sy) - 5000),
                                  clampToInt32(qint64(ex) + 5000), clampToInt32(qint64(ey) + 5000));
-    });
+    }, DataRequestQueue::Setting);
 }
 
 void CrossLineWidget::setPreviewCoodinates(qint32 topX, qint32 topY, qint32 bottomX,
@@ -88,10 +90,15 @@ void CrossLineWidget::setProjectionFile(const QString &path)
             projectionFile = qEnvironmentVariable("ProgramData") + QStringLiteral("/vir_avod.txt");
         if (!projection) {
             projection = CProjection::instance();
+            // Such a file is not read: the same as a missing one, but told.
+            if (holdsOtherThanAFile(projectionFile))
+                LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget::setProjectionFile: ")
+                                           << toLogText(projectionFile)
+                                           << LOG4CPLUS_TEXT(" is not a regular file; not read"));
             projection->loadProjectionFile(projectionFile.toUtf8().toStdString());
         }
         crossLineData->setProjectionFile(projectionFile);
-    });
+    }, DataRequestQueue::Setting);
 }
 
 void CrossLineWidget::setSurvey(const QString &name)
@@ -99,7 +106,7 @@ void CrossLineWidget::setSurvey(const QString &name)
     runWhenDataIdle([this, name] {
         survey = name;
         crossLineData->setSurvey(name);
-    });
+    }, DataRequestQueue::Setting);
 }
 
 // ---- Load ----
@@ -107,6 +114,16 @@ void CrossLineWidget::setSurvey(const QString &name)
 void CrossLineWidget::loadData()
 {
     dataRequests->run([this] { startLoad(); }, DataRequestQueue::Load);
+}
+
+void CrossLineWidget::loadDataForCrossLine()
+{
+    dataRequests->run(
+        [this] {
+            if (!crossLineData->rawFiles().isEmpty())
+                startLoad();
+        },
+        DataRequestQueue::Load);
 }
 
 void CrossLineWidget::startLoad()
@@ -329,11 +346,8 @@ void CrossLineWidget::onChgCorrWidth()
     const double width = ui->corridorWidth->value();
     sendCorridorWidthSentence(width);
     loadData();
-    QSettings guiIni(guiIniPath(), QSettings::IniFormat);
-    guiIni.beginGroup(QStringLiteral("RUNTIME"));
-    guiIni.setValue(QStringLiteral("CORR_WIDTH"), width);
-    guiIni.endGroup();
-    guiIni.sync();
+    // When it cannot be stored the width still holds for this run.
+    GuiIniFile(guiIniPath()).setCorridorWidth(width);
 }
 
 void CrossLineWidget::sendCorridorWidthSentence(double width)

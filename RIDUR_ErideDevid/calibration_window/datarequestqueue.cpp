@@ -64,15 +64,23 @@ void DataRequestQueue::enqueue(std::function<void()> request, Kind kind)
     const bool madeByRequest =
         executing > 0 && QThread::currentThread()->loopLevel() <= executingLoopLevel;
     const int at = madeByRequest ? insertAt : queue.size();
-    if (kind != Other && at > 0 && queue.at(at - 1).kind == kind) {
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: request merged with the waiting one, kind ")
-                                    << static_cast<int>(kind));
-        return;
-    }
     queue.insert(at, Entry{kind, std::move(request)});
     if (madeByRequest)
         ++insertAt;
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: request held back, waiting ") << queue.size());
+}
+
+bool DataRequestQueue::newerWaits(Kind kind) const
+{
+    if (kind == Other || kind == Setting)
+        return false;
+    for (const Entry &entry : queue) {
+        if (entry.kind == kind)
+            return true;
+        if (entry.kind != Setting)
+            return false;
+    }
+    return false;
 }
 
 void DataRequestQueue::drain()
@@ -82,6 +90,13 @@ void DataRequestQueue::drain()
     draining = true;
     while (!busy() && !queue.isEmpty()) {
         const Entry entry = queue.takeFirst();
+        if (newerWaits(entry.kind)) {
+            LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("DataRequestQueue: a waiting ")
+                                       << (entry.kind == Load ? LOG4CPLUS_TEXT("load")
+                                                              : LOG4CPLUS_TEXT("recalculation"))
+                                       << LOG4CPLUS_TEXT(" gives way to a newer one"));
+            continue;
+        }
         execute(entry.request);
     }
     draining = false;

@@ -6,9 +6,11 @@
 // arrives meanwhile through their event loops waits behind the requests
 // already waiting. Requests made by a request that is being carried out go
 // before the ones that were already waiting, so each request keeps its place
-// as if it had come after the one before it had finished. Adjacent waiting
-// loads, and adjacent waiting recalculations of one kind, are merged: each
-// reads the controls when it runs, so the second would repeat the first.
+// as if it had come after the one before it had finished. A waiting load, or
+// a waiting recalculation, gives way to a newer one of its kind when only
+// settings lie between them: the newer one reads the cross line, the raw
+// files and the controls when it runs, so it overwrites all the first would
+// give, and only the newest is carried out.
 #include <QList>
 #include <QObject>
 
@@ -19,7 +21,9 @@ class CrossLineData;
 class DataRequestQueue : public QObject
 {
 public:
-    enum Kind { Other, Load, Recalculation, PreviewRecalculation };
+    // Setting: sets what the next job reads (cross line, raw files) and reads
+    // nothing a job gives. Other: anything else.
+    enum Kind { Other, Setting, Load, Recalculation, PreviewRecalculation };
 
     explicit DataRequestQueue(QObject *parent = nullptr);
 
@@ -52,6 +56,8 @@ private:
     void execute(const std::function<void()> &request);
     void enqueue(std::function<void()> request, Kind kind);
     void drain();
+    // A load or recalculation of this kind waits further on, behind settings only.
+    bool newerWaits(Kind kind) const;
 
     QList<Entry> queue;
     bool jobRunning = false;

@@ -49,8 +49,14 @@ void HVXQAWebSocketServer::newConnection()
 {
     // One notification per completed handshake; a socket that vanished
     // before it was taken leaves nothing to hand over.
-    if (QWebSocket *socket = server->nextPendingConnection())
-        emit newClientConnection(socket);
+    QWebSocket *socket = server->nextPendingConnection();
+    if (!socket)
+        return;
+    // Bounded before the socket reads its first frame: the notification
+    // comes straight from the handshake.
+    socket->setMaxAllowedIncomingFrameSize(maxIncomingMessageSize);
+    socket->setMaxAllowedIncomingMessageSize(maxIncomingMessageSize);
+    emit newClientConnection(socket);
 }
 
 void HVXQAWebSocketServer::closed()

@@ -16,6 +16,11 @@ public:
     // Port for the next start(); the program uses 11225.
     void setPort(quint16 port);
 
+    // Largest message, and largest frame, a connection accepts: 16 MiB,
+    // twice an "ADDLINE" naming 80,000 raw files. A larger one closes the
+    // connection with code 1009 (message too big) and is never delivered.
+    static constexpr quint64 maxIncomingMessageSize = 16 * 1024 * 1024;
+
 signals:
     // A connection has completed its handshake; the receiver takes ownership.
     void newClientConnection(QWebSocket *socket);

@@ -50,8 +50,11 @@ int main(int argc, char *argv[])
     const QString logConfiguration =
         programDataFolder() + QLatin1Char('/') + QLatin1String(logConfigurationName);
     provideLogConfiguration(logConfiguration);
-    log4cplus::PropertyConfigurator::doConfigure(toLogText(logConfiguration),
-                                                 log4cplus::Logger::getDefaultHierarchy(), 0);
+    // Anything but a regular file counts as missing, and logging stays
+    // unconfigured: a FIFO there would hold the start up for good.
+    if (!holdsOtherThanAFile(logConfiguration))
+        log4cplus::PropertyConfigurator::doConfigure(toLogText(logConfiguration),
+                                                     log4cplus::Logger::getDefaultHierarchy(), 0);
     LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("New run"));
 
     QApplication app(argc, argv);

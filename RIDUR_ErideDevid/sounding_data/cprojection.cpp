@@ -19,17 +19,23 @@ const std::string defaultDefinitionFileName = "dar_eravi6.txt";
 
 // A definition line holds at most 511 characters before its line end (LF,
 // or CR LF as files written on Windows end their lines). After a longer line
-// the stream fails and every later line reads as empty.
-constexpr std::string::size_type definitionLineLength = 511;
+// the stream fails and every later line reads as empty. No more than the
+// limit, a CR and the line feed are taken from the stream, whatever follows.
+constexpr std::streamsize definitionLineLength = 511;
 
 std::string readDefinitionLine(std::istream &stream)
 {
-    std::string line;
-    std::getline(stream, line);
+    char buffer[definitionLineLength + 2]; // the line, its CR and the closing NUL
+    stream.getline(buffer, sizeof buffer);
+    std::size_t length = std::size_t(stream.gcount());
+    // A line feed was taken when the stream neither failed nor ran out.
+    if (length > 0 && stream.good())
+        --length;
+    std::string line(buffer, length);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
-    if (line.size() > definitionLineLength) {
-        line.resize(definitionLineLength);
+    if (line.size() > std::size_t(definitionLineLength)) {
+        line.resize(std::size_t(definitionLineLength));
         stream.setstate(std::ios::failbit);
     }
     return line;
@@ -91,7 +97,12 @@ int CProjection::loadProjectionFile(const std::string &path)
 
 void CProjection::readProjectionFile(const std::string &path)
 {
-    std::ifstream file(std::filesystem::u8path(path));
+    const std::filesystem::path filePath = std::filesystem::u8path(path);
+    // Anything but a regular file counts as missing: a FIFO would hold the
+    // caller up for good, a device might never end.
+    if (!isRegularFile(filePath))
+        return;
+    std::ifstream file(filePath);
     if (!file.is_open())
         return;
     readDefinitionLine(file); // tag, not used

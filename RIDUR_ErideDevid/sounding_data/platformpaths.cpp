@@ -49,19 +49,40 @@ QString platformTempFilePath(const QString &fileName)
 #endif
 }
 
+namespace {
+
+#ifdef Q_OS_UNIX
+// A read-only descriptor of what the native name leads to (through symbolic
+// links) when it is a regular file, else -1. Opened without blocking and
+// checked on the open descriptor, so that nothing can put a FIFO in the
+// file's place between check and open; the descriptor is left non-blocking.
+int openRegularDescriptor(const char *name)
+{
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+#endif
+
+} // namespace
+
 bool openRegularFile(QFile &file)
 {
+    // The system would take such a name only up to the NUL: another file.
+    if (file.fileName().contains(QChar(0)))
+        return false;
 #ifdef Q_OS_UNIX
-    // Opened without blocking and checked on the open descriptor, so that
-    // nothing can put a FIFO in the file's place between check and open.
-    const QByteArray name = QFile::encodeName(file.fileName());
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openRegularDescriptor(QFile::encodeName(file.fileName()).constData());
     if (fd < 0)
         return false;
-    struct stat status;
     const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0
-        || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
         || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
@@ -70,4 +91,28 @@ bool openRegularFile(QFile &file)
 #else
     return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
 #endif
+}
+
+bool isRegularFile(const std::filesystem::path &path)
+{
+    // The system would take such a name only up to the NUL: another file.
+    const auto &name = path.native();
+    if (name.find(std::filesystem::path::value_type(0)) != name.npos)
+        return false;
+#ifdef Q_OS_UNIX
+    const int fd = openRegularDescriptor(path.c_str());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+#else
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+#endif
+}
+
+bool holdsOtherThanAFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.isFile() && (info.exists() || info.isSymLink());
 }

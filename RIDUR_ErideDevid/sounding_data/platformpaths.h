@@ -2,6 +2,8 @@
 // The few places where the program meets the file system of its platform.
 #include <QString>
 
+#include <filesystem>
+
 class QFile;
 
 // The suite's program-data folder, ending with a separator: the value of
@@ -20,5 +22,16 @@ QString platformTempFilePath(const QString &fileName);
 
 // Opens the file read-only when its name leads to a regular file (through
 // symbolic links). Anything else, a FIFO or a device for instance, is not
-// opened and gives false at once: such an open or read may never return.
+// opened and gives false at once: such an open or read may never return. A
+// name holding a NUL character names no file.
 bool openRegularFile(QFile &file);
+
+// Whether the path leads to a regular file that opens for reading (through
+// symbolic links), found as openRegularFile finds it: without ever blocking,
+// whatever the path leads to. For files that others then open by name.
+bool isRegularFile(const std::filesystem::path &path);
+
+// Whether something other than a regular file is at the path: a FIFO, a
+// device, a folder, or a symbolic link to one of them or to nothing. Found
+// without opening anything.
+bool holdsOtherThanAFile(const QString &path);

@@ -6,6 +6,7 @@
 #include "loadcontrol_test_support.h"
 
 #include "hvxqawebsocketserver.h"
+#include "log_capture.h"
 
 #include <QPointer>
 #include <QSignalSpy>
@@ -232,6 +233,73 @@ TEST_F(CallerSocketTest, SocketIsDeletedAfterItDisconnects)
     caller->client.close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return caller->windowSide.isNull(); }, 5000));
     EXPECT_EQ(Inspector::clientSocket(window), nullptr);
+}
+
+// An "ADDLINE" of distinct raw-file paths of about 200 characters, the last
+// one padded so that the message has exactly the given size.
+QString addLineOfSize(qint64 size, int *paths)
+{
+    const QString folder = QStringLiteral("/survey/") + QString(170, QLatin1Char('f'));
+    QString text = prefix + QStringLiteral("ADDLINE,LINE=");
+    *paths = 0;
+    while (text.size() + 512 < size)
+        text += folder + QStringLiteral("/line_%1.nexra;").arg((*paths)++, 8, 10, QLatin1Char('0'));
+    text += QString(int(size - text.size()), QLatin1Char('x'));
+    ++*paths;
+    return text;
+}
+
+// A caller message of up to the size limit is handled whole. One character
+// more closes its connection with code 1009 before it is handled, with a
+// warning; the other callers carry on.
+TEST_F(CallerSocketTest, MessagesAreBoundedInSize)
+{
+    constexpr qint64 limit = HVXQAWebSocketServer::maxIncomingMessageSize;
+    const struct {
+        const char *name;
+        qint64 size;
+        bool handled;
+    } cases[] = {{"AtTheLimit", limit, true}, {"OneOver", limit + 1, false}};
+
+    auto bystander = connectCaller();
+    ASSERT_TRUE(bystander);
+    const QString handledRecord = QStringLiteral("CrossLineWidget::processWebSocketMessage = ");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int paths = 0;
+        const QString text = addLineOfSize(c.size, &paths);
+        ASSERT_EQ(text.size(), c.size);
+        auto caller = connectCaller();
+        ASSERT_TRUE(caller);
+        const QStringList namedBefore = Inspector::crossLineData(window)->rawFiles();
+
+        LogCapture log(QStringLiteral("Rerozadoz"));
+        caller->client.sendTextMessage(text);
+        if (c.handled) {
+            const QString record = handledRecord + text;
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return log.count(log4cplus::INFO_LOG_LEVEL, record) == 1; }, 120000));
+            EXPECT_EQ(Inspector::crossLineData(window)->rawFiles().size(), paths);
+            EXPECT_EQ(caller->client.state(), QAbstractSocket::ConnectedState);
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return caller->client.state() == QAbstractSocket::UnconnectedState; }, 120000));
+            EXPECT_EQ(caller->client.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return caller->windowSide.isNull(); }, 5000));
+            for (const QString &message : log.messages())
+                EXPECT_FALSE(message.startsWith(handledRecord)) << message.left(80).toStdString();
+            EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL),
+                      QStringList{QStringLiteral("CrossLineWidget: caller message larger than "
+                                                 "16777216 bytes; connection closed, message dropped")});
+            EXPECT_EQ(Inspector::crossLineData(window)->rawFiles(), namedBefore);
+        }
+
+        log.clear();
+        bystander->client.sendTextMessage(prefix + QStringLiteral("SHOW"));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return log.count(log4cplus::INFO_LOG_LEVEL, handledRecord + prefix + QStringLiteral("SHOW")) == 1; },
+            5000));
+    }
 }
 
 } // namespace

@@ -58,6 +58,13 @@ struct CrossLineWidgetInspector {
         out[3] = w.previewRect.bottomY;
     }
     static void setPreviewRectZero(CrossLineWidget &w) { w.previewRect = {}; }
+    static void crossLine(const CrossLineWidget &w, qint32 out[4])
+    {
+        out[0] = w.crossLine.sx;
+        out[1] = w.crossLine.sy;
+        out[2] = w.crossLine.ex;
+        out[3] = w.crossLine.ey;
+    }
     static QString installationParametersText(const CrossLineWidget &w) { return w.installationParametersText(); }
     static void originalAttitude(const CrossLineWidget &w, float out[4])
     {

@@ -10,6 +10,9 @@
 #include "hvxqawebsocketserver.h"
 #include "log_capture.h"
 #include "platformpaths.h"
+#ifdef Q_OS_UNIX
+#include "special_files.h"
+#endif
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +32,7 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -40,6 +44,7 @@
 
 #include <atomic>
 #include <memory>
+#include <tuple>
 
 QT_CHARTS_USE_NAMESPACE
 
@@ -383,6 +388,105 @@ INSTANTIATE_TEST_SUITE_P(
                       CorridorWidthCase{"Infinite", QVariant(QStringLiteral("inf")), 2.0},
                       CorridorWidthCase{"MinusInfinite", QVariant(QStringLiteral("-inf")), 2.0}),
     [](const ::testing::TestParamInfo<CorridorWidthCase> &info) { return std::string(info.param.name); });
+
+#ifdef Q_OS_UNIX
+// A file of the program-data folder read while the window is built, and
+// what shows that it was taken for a missing one.
+struct StartFile {
+    const char *name;
+    QString (*path)();
+    bool (*takenForMissing)(CrossLineWidget &window);
+};
+
+const StartFile startFiles[] = {
+    {"GuiIni", &CrossLineWidget::guiIniPath,
+     [](CrossLineWidget &window) { return Inspector::ui(window)->corridorWidth->value() == 2.0; }},
+    {"UserStyleSheet",
+     [] { return CrossLineWidget::programDataFolder() + QStringLiteral("userStyle.css"); },
+     [](CrossLineWidget &window) {
+         return Inspector::styleSheetFile(window).fileName() == QStringLiteral(":/style.css");
+     }},
+};
+
+void PrintTo(const StartFile &file, std::ostream *os)
+{
+    *os << file.name;
+}
+
+class CrossLineWidgetStartFileTest
+    : public CrossLineWidgetTest,
+      public ::testing::WithParamInterface<std::tuple<StartFile, specialfiles::Kind>>
+{
+protected:
+    void TearDown() override
+    {
+        specialfiles::removeEntry(std::get<0>(GetParam()).path());
+        CrossLineWidgetTest::TearDown();
+    }
+    QTemporaryDir scratch;
+};
+
+// Not read, as if missing, but told; and left as it is.
+TEST_P(CrossLineWidgetStartFileTest, OtherThanAFileIsNotRead)
+{
+    const StartFile &file = std::get<0>(GetParam());
+    const QString path = file.path();
+    if (!std::get<1>(GetParam()).make(path, scratch.path()))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(path);
+
+    LogCapture log(QStringLiteral("Rerozadoz"));
+    FifoUnblocker unblocker(path, std::chrono::seconds(10));
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+    EXPECT_TRUE(file.takenForMissing(window));
+    EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL),
+              QStringList{QStringLiteral("CrossLineWidget: %1 is not a regular file; not read").arg(path)});
+    EXPECT_EQ(specialfiles::describe(path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CrossLineWidgetStartFileTest,
+    ::testing::Combine(::testing::ValuesIn(startFiles), ::testing::ValuesIn(specialfiles::notAFile)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+    });
+
+// The projection definition file named at start: one that is not a regular
+// file is not read, as if missing, but told.
+TEST_F(CrossLineWidgetTest, ProjectionFileThatIsNotAFileIsToldAndNotRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo.txt"));
+    ASSERT_TRUE(specialfiles::makeFifo(fifo));
+    const QString folder = dir.filePath(QStringLiteral("folder.txt"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString regular = dir.filePath(QStringLiteral("regular.txt"));
+    {
+        QFile file(regular);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<t>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n");
+    }
+    const struct {
+        QString path;
+        bool told;
+    } cases[] = {{fifo, true}, {folder, true}, {regular, false}, {dir.filePath(QStringLiteral("missing.txt")), false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+        LogCapture log(QStringLiteral("Rerozadoz"));
+        FifoUnblocker unblocker(fifo, std::chrono::seconds(10));
+        window.setProjectionFile(c.path);
+        unblocker.dismiss();
+        EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+        EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL),
+                  c.told ? QStringList{QStringLiteral("CrossLineWidget::setProjectionFile: %1 is not "
+                                                      "a regular file; not read").arg(c.path)}
+                         : QStringList());
+    }
+}
+#endif
 
 struct DisplayTypeCase {
     const char *name;

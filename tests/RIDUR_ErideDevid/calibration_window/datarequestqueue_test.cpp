@@ -1,5 +1,5 @@
 // The request queue alone: what runs at once, what waits, in which order,
-// and what is merged.
+// and what gives way to a newer request.
 #include "datarequestqueue.h"
 
 #include "crosslinedata.h"
@@ -138,21 +138,52 @@ TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
     EXPECT_EQ(log, (QStringList{"pending-recalc", "caller"}));
 }
 
-TEST_F(DataRequestQueueTest, AdjacentRequestsOfOneKindAreMergedOthersAreNot)
+// A waiting load or recalculation gives way to a newer one of its kind
+// across settings, never across anything else: what runs is what running
+// every request gives, with each job carried out once for the newest state.
+TEST_F(DataRequestQueueTest, AWaitingJobGivesWayToANewerOneAcrossSettingsOnly)
 {
     using K = DataRequestQueue;
     queue.jobStarted();
-    queue.run(note("recalc1"), K::Recalculation);
-    queue.run(note("recalc2"), K::Recalculation);   // merged
+    queue.run(note("recalc1"), K::Recalculation);    // gives way to recalc2
+    queue.run(note("recalc2"), K::Recalculation);
     queue.run(note("preview"), K::PreviewRecalculation);
-    queue.run(note("recalc3"), K::Recalculation);
-    queue.run(note("load1"), K::Load);
-    queue.run(note("load2"), K::Load);               // merged
-    queue.run(note("other1"));
-    queue.run(note("other2"));                        // never merged
-    EXPECT_EQ(queue.waiting(), 6);
+    queue.run(note("recalc3"), K::Recalculation);    // a load follows
+    queue.run(note("load1"), K::Load);               // gives way to load3
+    queue.run(note("set1"), K::Setting);
+    queue.run(note("load2"), K::Load);               // gives way to load3
+    queue.run(note("set2"), K::Setting);
+    queue.run(note("set3"), K::Setting);
+    queue.run(note("load3"), K::Load);               // an other request follows
+    queue.run(note("other"));
+    queue.run(note("load4"), K::Load);               // the newest
+    queue.run(note("set4"), K::Setting);
+    queue.run(note("preview2"), K::PreviewRecalculation);
+    EXPECT_EQ(queue.waiting(), 14);
     queue.jobFinished();
-    EXPECT_EQ(log, (QStringList{"recalc1", "preview", "recalc3", "load1", "other1", "other2"}));
+    EXPECT_EQ(log, (QStringList{"recalc2", "preview", "recalc3", "set1", "set2", "set3", "load3",
+                                "other", "load4", "set4", "preview2"}));
+    EXPECT_EQ(queue.waiting(), 0);
+}
+
+// A job that starts stops the queue; the one it gave way to is gone, and a
+// newer one that comes while it runs is carried out after its answer.
+TEST_F(DataRequestQueueTest, AJobThatGaveWayIsNotCarriedOutLater)
+{
+    using K = DataRequestQueue;
+    queue.jobStarted();
+    queue.run(job("load1"), K::Load);
+    queue.run(note("set"), K::Setting);
+    queue.run(job("load2"), K::Load);
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"set", "load2"}));
+    EXPECT_TRUE(queue.busy());
+    queue.run(job("load3"), K::Load);
+    queue.jobFinished();
+    EXPECT_EQ(log, (QStringList{"set", "load2", "load3"}));
+    queue.jobFinished();
+    EXPECT_FALSE(queue.busy());
+    EXPECT_EQ(queue.waiting(), 0);
 }
 
 // The window's pointer to the data object: usable while no job is without

@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QtEndian>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUrl>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -170,5 +172,109 @@ TEST_F(WebSocketServerTest, SendResponseToNoSocketIsIgnored)
     EXPECT_EQ(received, QStringList{QStringLiteral("kept")});
     EXPECT_TRUE(dbg.lines().isEmpty()) << dbg.lines().join('|').toStdString();
 }
+
+// ---- Size of incoming messages ----
+
+// One frame of a client: whether it ends its message, its opcode, the
+// payload length its header declares and the payload bytes that follow.
+struct ClientFrame {
+    bool final;
+    quint8 opcode;
+    quint64 declared;
+    int sent;
+};
+
+constexpr quint8 textFrame = 0x1;
+constexpr quint8 continuationFrame = 0x0;
+
+// The frame as the protocol has it: FIN and opcode, the masked length in
+// its 64-bit form, a zero masking key (the payload goes as it is).
+QByteArray frameBytes(const ClientFrame &frame)
+{
+    QByteArray bytes;
+    bytes.append(char((frame.final ? 0x80 : 0x00) | frame.opcode));
+    bytes.append(char(0x80 | 127));
+    uchar length[8];
+    qToBigEndian<quint64>(frame.declared, length);
+    bytes.append(reinterpret_cast<const char *>(length), 8);
+    bytes.append(4, '\0');
+    bytes.append(frame.sent, 'x');
+    return bytes;
+}
+
+// One message sent by a raw client in the same write as its handshake, so
+// that it is already there when the handshake is read.
+struct SizeCase {
+    const char *name;
+    QList<ClientFrame> frames;
+    int delivered; // length of the message handed on; -1: closed with code 1009
+};
+
+void PrintTo(const SizeCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+constexpr quint64 limit = HVXQAWebSocketServer::maxIncomingMessageSize;
+constexpr int half = int(limit / 2);
+
+class WebSocketMessageSizeTest : public WebSocketServerTest,
+                                 public ::testing::WithParamInterface<SizeCase>
+{
+};
+
+TEST_P(WebSocketMessageSizeTest, BoundedFromTheFirstFrame)
+{
+    const SizeCase &c = GetParam();
+    server.start();
+    QList<int> delivered;
+    QObject::connect(&server, &HVXQAWebSocketServer::newClientConnection, [&](QWebSocket *socket) {
+        QObject::connect(socket, &QWebSocket::textMessageReceived,
+                         [&](const QString &text) { delivered << text.size(); });
+    });
+
+    QTcpSocket raw;
+    QByteArray received;
+    QObject::connect(&raw, &QTcpSocket::readyRead, [&] { received += raw.readAll(); });
+    raw.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    raw.write(QByteArrayLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                                "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                "Sec-WebSocket-Version: 13\r\n\r\n"));
+    for (const ClientFrame &frame : c.frames)
+        raw.write(frameBytes(frame));
+
+    // The server's close frame: 0x88, its length, the code (big-endian).
+    const auto closeCode = [&]() -> int {
+        const int body = received.indexOf("\r\n\r\n");
+        if (body < 0 || received.size() < body + 8 || quint8(received.at(body + 4)) != 0x88)
+            return 0;
+        return qFromBigEndian<quint16>(reinterpret_cast<const uchar *>(received.constData()) + body + 6);
+    };
+    if (c.delivered >= 0) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !delivered.isEmpty(); }, 60000));
+        EXPECT_EQ(delivered, QList<int>{c.delivered});
+        EXPECT_EQ(closeCode(), 0);
+    } else {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return closeCode() != 0; }, 60000))
+            << received.left(200).toStdString();
+        EXPECT_EQ(closeCode(), int(QWebSocketProtocol::CloseCodeTooMuchData));
+        settle();
+        EXPECT_TRUE(delivered.isEmpty());
+    }
+    EXPECT_EQ(handOvers.count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, WebSocketMessageSizeTest,
+    ::testing::Values(
+        SizeCase{"LimitInOneFrame", {{true, textFrame, limit, int(limit)}}, int(limit)},
+        SizeCase{"LimitInTwoFrames",
+                 {{false, textFrame, half, half}, {true, continuationFrame, half, half}}, int(limit)},
+        // Refused on its header: the rest of it never comes.
+        SizeCase{"FrameOneByteOver", {{true, textFrame, limit + 1, 16}}, -1},
+        SizeCase{"MessageOneByteOverInTwoFrames",
+                 {{false, textFrame, half, half}, {true, continuationFrame, half + 1, half + 1}}, -1}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

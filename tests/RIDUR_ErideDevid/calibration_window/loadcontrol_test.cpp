@@ -4,9 +4,13 @@
 
 #include "debug_capture.h"
 #include "log_capture.h"
+#ifdef Q_OS_UNIX
+#include "special_files.h"
+#endif
 
 #include <QAbstractSeries>
 #include <QChart>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QValueAxis>
 #include <QSettings>
@@ -54,6 +58,80 @@ TEST_F(LoadControlTest, WidthChangeSendsTheSentenceAndStoresTheWidthWithoutRawFi
     EXPECT_TRUE(ui->corridorWidth->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
+
+#ifdef Q_OS_UNIX
+// The sentence of a width change, read from the test's listener.
+QByteArray nextSentence(QUdpSocket &listener)
+{
+    if (!listener.hasPendingDatagrams() && !listener.waitForReadyRead(5000))
+        return QByteArray();
+    QByteArray datagram(int(listener.pendingDatagramSize()), '\0');
+    listener.readDatagram(datagram.data(), datagram.size());
+    return datagram;
+}
+
+class LoadControlGuiIniNotAFileTest : public LoadControlTest,
+                                      public ::testing::WithParamInterface<specialfiles::Kind>
+{
+protected:
+    void TearDown() override
+    {
+        specialfiles::removeEntry(CrossLineWidget::guiIniPath());
+        LoadControlTest::TearDown();
+    }
+    QTemporaryDir scratch;
+};
+
+// A width change leaves what is at the place of "gui.ini" as it is, says so,
+// and otherwise goes on: the sentence, the reload, the width in the box.
+TEST_P(LoadControlGuiIniNotAFileTest, WidthChangeLeavesItAlone)
+{
+    const QString path = CrossLineWidget::guiIniPath();
+    if (!GetParam().make(path, scratch.path()))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(path);
+
+    LogCapture windowLog(QStringLiteral("Rerozadoz"));
+    LogCapture dataLog(QStringLiteral("CrossLineData"));
+    FifoUnblocker unblocker(path, std::chrono::seconds(10));
+    ui->corridorWidth->setValue(3.5);
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+
+    EXPECT_EQ(nextSentence(listener), QByteArray("$DOVED,CORR_WIDTH,3.5,"));
+    EXPECT_TRUE(dataLog.contains(log4cplus::INFO_LOG_LEVEL, QStringLiteral("getRawFiles: files ")));
+    EXPECT_EQ(windowLog.messages(log4cplus::WARN_LOG_LEVEL),
+              QStringList{QStringLiteral("CrossLineWidget: %1 is not a regular file; the corridor "
+                                         "width 3.5 is not stored").arg(path)});
+    EXPECT_EQ(specialfiles::describe(path), before);
+    EXPECT_DOUBLE_EQ(ui->corridorWidth->value(), 3.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LoadControlGuiIniNotAFileTest,
+                         ::testing::ValuesIn(specialfiles::notAFile),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Through a link to a regular file the width reaches that file, and the link
+// stays a link.
+TEST_F(LoadControlTest, WidthIsStoredThroughALinkToAFile)
+{
+    const QString path = CrossLineWidget::guiIniPath();
+    const QString target = dir.filePath(QStringLiteral("kept.ini"));
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[OTHER]\nKEPT=1\n");
+    }
+    ASSERT_TRUE(QFile::link(target, path));
+
+    ui->corridorWidth->setValue(3.5);
+    EXPECT_EQ(nextSentence(listener), QByteArray("$DOVED,CORR_WIDTH,3.5,"));
+    EXPECT_EQ(QFileInfo(path).symLinkTarget(), target);
+    QSettings stored(target, QSettings::IniFormat);
+    EXPECT_DOUBLE_EQ(stored.value(QStringLiteral("RUNTIME/CORR_WIDTH")).toDouble(), 3.5);
+    EXPECT_EQ(stored.value(QStringLiteral("OTHER/KEPT")).toInt(), 1);
+}
+#endif
 
 TEST_F(LoadControlTest, PreviewRectangleRules)
 {

@@ -48,6 +48,8 @@ Survey writeSurvey(const QString &folder)
 }
 
 struct Snapshot {
+    QVector<qint32> crossLine;
+    QVector<qint32> previewRect;
     QList<double> boxes;
     QStringList legend;
     QList<bool> checked;
@@ -113,6 +115,10 @@ protected:
     Snapshot snapshot() const
     {
         Snapshot s;
+        s.crossLine.resize(4);
+        CrossLineWidgetInspector::crossLine(*w, s.crossLine.data());
+        s.previewRect.resize(4);
+        CrossLineWidgetInspector::previewRect(*w, s.previewRect.data());
         for (QDoubleSpinBox *box : CrossLineWidgetInspector::offsetSpinBoxes(*w))
             s.boxes << box->value();
         for (int row = 0; row < ui->listWidget->count(); ++row) {
@@ -132,6 +138,7 @@ protected:
 
 void expectSame(const Snapshot &a, const Snapshot &b)
 {
+    EXPECT_EQ(a.crossLine, b.crossLine);
     EXPECT_EQ(a.boxes, b.boxes);
     EXPECT_EQ(a.legend, b.legend);
     EXPECT_EQ(a.checked, b.checked);
@@ -226,6 +233,70 @@ TEST_F(RequestQueueThreadedTest, RequestsDuringJobsRunInOrderAfterTheAnswers)
     ASSERT_TRUE(waitIdle(300000));
     callerRequest("c3", false);
     expectSame(queued, snapshot());
+}
+
+// A caller that sends a new cross line while its user drags it: the loads
+// that wait give way to the newest, so a storm during one load costs one
+// more load, and ends as the same messages one after the other end.
+TEST_F(RequestQueueThreadedTest, AStormOfCrossLinesDuringALoadLoadsOnlyTheNewest)
+{
+    const QString prefix = QStringLiteral("$DAVARIV,CALIBRATION,");
+    QStringList messages;
+    for (int i = 0; i < 12; ++i) {
+        // The cross line moved sideways by 30 cm a step; once the raw files
+        // are named again, and last a line of constant x, which loads nothing.
+        const qint32 shift = 30 * i;
+        messages << prefix + QStringLiteral("SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%3,ENDY=%4")
+                                 .arg(survey.line[0] + shift).arg(survey.line[1])
+                                 .arg(survey.line[2] + shift).arg(survey.line[3]);
+        if (i == 6)
+            messages << prefix + QStringLiteral("ADDLINE,LINE=") + survey.files.join(QLatin1Char(';'));
+    }
+    messages << prefix + QStringLiteral("SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%1,ENDY=%3")
+                             .arg(survey.line[0]).arg(survey.line[1]).arg(survey.line[3]);
+
+    int loads = 0;
+    const auto countLoads = [&] {
+        QObject::connect(w.get(), &CrossLineWidget::requestRegionData, [&] { ++loads; });
+    };
+    countLoads();
+    startLoad();
+    ASSERT_TRUE(w->dataThreadBusy());
+    for (const QString &message : messages)
+        w->processWebSocketMessage(message);
+    ASSERT_TRUE(waitIdle(300000));
+    // The first load, then the one of the last line that loads.
+    EXPECT_EQ(loads, 2);
+    EXPECT_EQ(sent.load(), answered.load());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const Snapshot stormed = snapshot();
+    ASSERT_FALSE(stormed.corridor.value(0).isEmpty() && stormed.corridor.value(1).isEmpty());
+
+    // The same messages one after the other, each once the one before has
+    // been carried out, on a fresh window.
+    w.reset();
+    w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+    ui = CrossLineWidgetInspector::ui(*w);
+    data = CrossLineWidgetInspector::crossLineData(*w);
+    countJobs();
+    loads = 0;
+    countLoads();
+    w->setProjectionFile(writeProjectionDefinition(dir));
+    {
+        const QSignalBlocker quiet(ui->corridorWidth);
+        ui->corridorWidth->setValue(20);
+    }
+    w->setCrossLineCoordinates(survey.line[0], survey.line[1], survey.line[2], survey.line[3]);
+    startLoad();
+    ASSERT_TRUE(waitIdle(300000));
+    for (const QString &message : messages) {
+        w->processWebSocketMessage(message);
+        ASSERT_TRUE(waitIdle(300000));
+    }
+    EXPECT_EQ(loads, 13);
+    const Snapshot oneByOne = snapshot();
+    expectSame(stormed, oneByOne);
+    EXPECT_EQ(stormed.previewRect, oneByOne.previewRect);
 }
 
 } // namespace

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_UNIX
+#include "special_files.h"
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -299,6 +303,71 @@ TEST_F(ProjectionTest, MissingFileKeepsTheCrsPair)
     ASSERT_EQ(projection()->loadProjectionFile(definition("<t>\nEPSG:4326\n")), -1);
     EXPECT_EQ(projection()->loadProjectionFile(dir.filePath("missing.txt").toStdString()), -1);
     expectPassThrough();
+}
+
+#ifdef Q_OS_UNIX
+class ProjectionNotAFile : public ProjectionTest,
+                           public ::testing::WithParamInterface<specialfiles::Kind> {};
+
+// Taken for a missing file: loaded at once, the CRS pair kept.
+TEST_P(ProjectionNotAFile, IsTakenForAMissingFile)
+{
+    const QString path = dir.filePath("def.txt");
+    if (!GetParam().make(path, dir.path()))
+        GTEST_SKIP() << "cannot make it here";
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines, "default.txt")), 0);
+
+    FifoUnblocker unblocker(path, std::chrono::seconds(10));
+    EXPECT_EQ(projection()->loadProjectionFile(path.toStdString()), 0);
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the load waited on the FIFO";
+    expectDefaultConversion();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ProjectionNotAFile, ::testing::ValuesIn(specialfiles::notAFile),
+                         [](const auto &info) { return std::string(info.param.name); });
+#endif
+
+#ifdef Q_OS_LINUX
+// The peak resident size of this process, in kB.
+qint64 residentPeakKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// A gigabyte without a line end (a sparse file, all NUL bytes): its first
+// line is cut at 511 characters and the rest is never read into memory.
+TEST_F(ProjectionTest, HugeFileWithoutLineEndIsReadOnlyToTheLineLimit)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines, "default.txt")), 0);
+    QFile huge(dir.filePath("huge.txt"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(qint64(1) << 30));
+    huge.close();
+
+    const qint64 before = residentPeakKb();
+    ASSERT_GT(before, 0);
+    EXPECT_EQ(projection()->loadProjectionFile(huge.fileName().toStdString()), -1);
+    EXPECT_LT(residentPeakKb() - before, 256 * 1024);
+    expectPassThrough();
+}
+#endif
+
+// Cut at the NUL, the name would lead to a definition in metres.
+TEST_F(ProjectionTest, NameWithANulIsTakenForAMissingFile)
+{
+    ASSERT_EQ(projection()->loadProjectionFile(definition(defaultLines, "default.txt")), 0);
+    std::string named = definition("<t>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n", "metres.txt");
+    named += std::string(1, '\0') + ".txt";
+    EXPECT_EQ(projection()->loadProjectionFile(named), 0);
+    expectDefaultConversion();
 }
 
 TEST_F(ProjectionTest, FailedLoadRecoversWithTheNextGoodFile)

@@ -208,6 +208,29 @@ TEST_F(CorridorLoadTest, ResetDoesNothingAfterOtherExtension)
     EXPECT_TRUE(data.installationLists()->transducers.isEmpty());
 }
 
+// A name with a NUL is kept as named; cut at the NUL it would lead to a real
+// raw file, which no call opens.
+TEST_F(CorridorLoadTest, PathWithANulIsNamedButNeverOpened)
+{
+    const QString good = write("good.nexra", {iip(1), mrz(2)});
+    const QString named = good + QChar(0) + QStringLiteral(".nexra");
+    data.addRawFile(named);
+    ASSERT_EQ(data.rawFiles(), QStringList{named});
+
+    LogCapture cap("CrossLineData");
+    for (const auto &call : {std::function<void()>([this] { data.generateRegionData(); }),
+                             std::function<void()>([this] { data.resetNexraInst(); }),
+                             std::function<void()>([this] { data.resetPUData(); })}) {
+        cap.clear();
+        call();
+        EXPECT_EQ(cap.messages(log4cplus::INFO_LOG_LEVEL),
+                  QStringList{"cannot open file " + named + " for reading"});
+        EXPECT_TRUE(CrossLineDataInspector::regionSoundings(data).isEmpty());
+        EXPECT_TRUE(data.installationLists()->transducers.isEmpty());
+    }
+    EXPECT_EQ(data.loadedRawFiles(), QStringList{named});
+}
+
 #ifdef Q_OS_UNIX
 TEST_F(CorridorLoadTest, OnlyRegularFilesAreOpened)
 {
