@@ -305,7 +305,7 @@ struct RedrawCase {
     const char *name;
     QStringList files;        // loaded, drawn as loaded and recalculated
     QList<int> hiddenRows;    // legend rows the user then unchecks
-    QStringList laterFiles;   // loaded again before the rebuild; empty: the same
+    QStringList laterFiles;   // loaded before the rebuild (written when new); empty: the same
     int emptiedRecalculation; // file whose recalculated line is then empty, or -1
     bool redrawOriginal;      // true: a load's rebuild, false: a recalculation's
     QStringList names;
@@ -328,6 +328,9 @@ const RedrawCase redrawCases[] = {
     // A load of fewer files than the chart held lines.
     {"LoadOfFewerFiles", {"a.nexra", "b.nexra", "c.nexra"}, {1}, {"c.nexra"}, -1, true,
      {"c.nexra:0 - orig"}, {true}},
+    // A load of as many other files as the chart held lines.
+    {"LoadOfOtherFiles", {"a.nexra", "b.nexra"}, {}, {"c.nexra", "d.nexra", "e.nexra", "f.nexra"}, -1, true,
+     {"c.nexra:0 - orig", "d.nexra:0 - orig", "e.nexra:0 - orig", "f.nexra:0 - orig"}, {true, true, true, true}},
 };
 
 class ChartRedraw : public ChartTest, public ::testing::WithParamInterface<RedrawCase>
@@ -353,7 +356,7 @@ TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
     if (!c.laterFiles.isEmpty()) {
         QStringList later;
         for (const QString &name : c.laterFiles)
-            later << dir.filePath(name);
+            later << (c.files.contains(name) ? dir.filePath(name) : write(name, {ping(4)}));
         load(later, true);
     }
     if (c.emptiedRecalculation >= 0) {
