@@ -11,6 +11,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
+
 namespace {
 
 // The window's side of the requests and answers.
@@ -221,14 +223,19 @@ TEST_P(ThreadedStop, JobEndsEarlyOnceTheThreadIsAskedToStop)
             data.setAttitudeCorrections(1.0f, 0.0f, 0.0f, 0);
         }
         LogCapture cap("CrossLineData");
+        // The job's results come back through this flag: QThread::wait
+        // synchronises inside Qt, where ThreadSanitizer does not see it.
+        std::atomic<bool> done{false};
         QThread *thread = QThread::create([&] {
             if (stop)
                 QThread::currentThread()->requestInterruption();
             c.job(data, file);
+            done.store(true, std::memory_order_release);
         });
         thread->start();
         ASSERT_TRUE(thread->wait(60000));
         delete thread;
+        ASSERT_TRUE(done.load(std::memory_order_acquire));
 
         if (c.recalculation) {
             EXPECT_EQ(sameLists(data.corridorDepths(file), loaded), stop);
