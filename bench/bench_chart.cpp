@@ -1,10 +1,16 @@
-// The sounding chart: createChartUI for eight lines of 50,000 soundings up to
-// the first frame drawn, beside the bare QtCharts floor (OpenGL scatter series
-// filled with replace, added to a chart and drawn), the floor with new axes in
-// every run (as the window's rebuild after a load has) and the bare chart
-// drawn without OpenGL. build_ms and frame_ms split each run into making the
-// chart and drawing its first frame. Run under xvfb-run so that an OpenGL
-// context exists:
+// The sounding chart. First, createChartUI for eight lines of 50,000
+// soundings up to the first frame drawn, beside the bare QtCharts floor
+// (OpenGL scatter series filled with replace, added to a chart and drawn),
+// the floor with new axes in every run and the bare chart drawn without
+// OpenGL; build_ms and frame_ms split each run into making the chart and
+// drawing its first frame. Then the chart of many short lines (121 soundings
+// each, as a survey of many small raw files gives) at 500 to 5,000 lines:
+// the load's chart up to its first frame (Draw), a recalculation's chart of
+// the lines as loaded and recalculated with the legend restored up to its
+// first frame (Rebuild), and the chart's release with both kinds of lines
+// (Teardown). Their cost per line should not grow with the number of lines:
+// the summary gives each stage's time per line at 5,000 lines over that at
+// 500. Run under xvfb-run so that an OpenGL context exists:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb ./bench_chart
 #include "crosslinedata.h"
 #include "crosslinewidget.h"
@@ -23,6 +29,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
 #include <QOpenGLWidget>
 #include <QRadioButton>
 #include <QScatterSeries>
@@ -32,7 +39,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <memory>
+
+#include <unistd.h>
 
 QT_CHARTS_USE_NAMESPACE
 
@@ -41,16 +51,36 @@ struct CrossLineWidgetInspector {
     static CrossLineData *data(CrossLineWidget &w) { return w.crossLineData; }
     static DisplayData &displayData(CrossLineWidget &w) { return w.displayData; }
     static QChartView *chartView(CrossLineWidget &w) { return w.chartView; }
+    static QListWidget *legend(CrossLineWidget &w) { return w.findChild<QListWidget *>(QStringLiteral("listWidget")); }
     static void loadAnswered(CrossLineWidget &w) { w.loading = false; }
-    // As the load's answer rebuilds the chart: new axes, the lines as loaded.
+    // As the load's answer rebuilds the chart: the lines as loaded.
     static void rebuild(CrossLineWidget &w)
     {
         w.chartReady = false;
-        w.deleteAxes();
         w.createChartUI(CrossLineWidget::displayTypes[0], CrossLineWidget::displayTypes[2], true, true,
                         true);
         w.chartReady = true;
     }
+    // As a recalculation's request saves the legend and its answer draws the
+    // chart: the lines as loaded kept (and hidden), the recalculated ones
+    // drawn, the legend restored.
+    static void recalculated(CrossLineWidget &w)
+    {
+        w.chartReady = false;
+        w.lineCheckStates.clear();
+        QListWidget *items = legend(w);
+        for (int row = 0; row < items->count(); ++row)
+            w.lineCheckStates.insert(items->item(row)->text(), items->item(row)->checkState() == Qt::Checked);
+        w.drawRecalculatedLines();
+        w.chartReady = true;
+        w.restoreLegend(false);
+    }
+    // An empty chart in the view, as before the first load.
+    static void clear(CrossLineWidget &w) { w.replaceChart(false); }
+    // Takes the chart out of the view, which shows the given one instead;
+    // the window still holds it.
+    static void hideChart(CrossLineWidget &w, QChart *shown) { w.chartView->setChart(shown); }
+    static void release(CrossLineWidget &w) { w.releaseChart(); }
 };
 
 namespace {
@@ -99,18 +129,26 @@ public:
     void wait()
     {
         drawn = false;
-        QOpenGLWidget *gl = view->findChild<QOpenGLWidget *>();
+        // The OpenGL widget of the chart may come (or change with a new
+        // chart) while the frame is drawn: it is looked up on every turn.
+        QOpenGLWidget *gl = nullptr;
         QMetaObject::Connection c;
-        if (gl)
-            c = connect(gl, &QOpenGLWidget::frameSwapped, this, [this] { drawn = true; });
-        else
-            view->viewport()->update();
+        view->viewport()->update();
         QElapsedTimer guard;
         guard.start();
-        while (!drawn && guard.elapsed() < 600000)
+        while (!drawn && guard.elapsed() < 600000) {
+            QOpenGLWidget *current = view->findChild<QOpenGLWidget *>();
+            if (current != gl) {
+                disconnect(c);
+                gl = current;
+                if (gl) {
+                    c = connect(gl, &QOpenGLWidget::frameSwapped, this, [this] { drawn = true; });
+                    gl->update();
+                }
+            }
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        if (gl)
-            disconnect(c);
+        }
+        disconnect(c);
     }
 
 protected:
@@ -309,6 +347,151 @@ void BM_QtChartsFloor(benchmark::State &state) { floorChart(state, true, FloorAx
 void BM_QtChartsFloorNewAxes(benchmark::State &state) { floorChart(state, true, FloorAxes::Fresh); }
 void BM_QtChartsWithoutOpenGL(benchmark::State &state) { floorChart(state, false, FloorAxes::Kept); }
 
+// ---- Many short lines ----
+
+constexpr int kShortLinePoints = 121;
+
+// A window whose data object holds the lines as loaded and as recalculated
+// of `lines` raw files (names of one small file), drawn as loaded.
+class ManyLines
+{
+public:
+    explicit ManyLines(int lines)
+    {
+        window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+        CrossLineData *data = CrossLineWidgetInspector::data(*window);
+        data->setProjectionFile(chartData().projection);
+        data->setCrossLine(lineX, lineStartY, lineX, lineEndY);
+        data->setCorridorWidth(100.0f);
+        const QString source = chartData().files.first();
+        for (int line = 0; line < lines; ++line) {
+            const QString path = dir.filePath(QStringLiteral("line_%1.nexra").arg(line, 4, 10, QLatin1Char('0')));
+            ::link(QFile::encodeName(source).constData(), QFile::encodeName(path).constData());
+            data->addRawFile(path);
+        }
+        data->loadRegionData();
+        data->loadCorridorData();
+        DisplayData &display = CrossLineWidgetInspector::displayData(*window);
+        const QStringList loaded = data->loadedRawFiles();
+        for (int line = 0; line < loaded.size(); ++line) {
+            QList<SoundingData> &list = data->corridorDepths(loaded.at(line));
+            list.clear();
+            for (int i = 0; i < kShortLinePoints; ++i)
+                list.append(sounding(line, i));
+        }
+        display.setOriginalData(data);
+        for (int line = 0; line < loaded.size(); ++line) {
+            for (SoundingData &s : data->corridorDepths(loaded.at(line)))
+                s.depth += 0.25f;
+        }
+        display.setRecalculatedData(data);
+        CrossLineWidgetInspector::loadAnswered(*window);
+        // As the load's answer connects the legend.
+        QObject::connect(CrossLineWidgetInspector::legend(*window), &QListWidget::itemChanged, window.get(),
+                         &CrossLineWidget::lineStateChanged, Qt::UniqueConnection);
+        window->resize(1500, 950);
+        window->show();
+        CrossLineWidgetInspector::rebuild(*window);
+        FrameWaiter(CrossLineWidgetInspector::chartView(*window)).wait();
+    }
+
+    ~ManyLines() { window->hide(); }
+
+    CrossLineWidget &operator*() { return *window; }
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<CrossLineWidget> window;
+};
+
+// Time per line (microseconds) of each stage at each number of lines.
+std::map<std::string, std::map<int, double>> &perLine()
+{
+    static std::map<std::string, std::map<int, double>> times;
+    return times;
+}
+
+enum class Stage { Draw, Rebuild, Teardown };
+
+const char *stageName(Stage stage)
+{
+    switch (stage) {
+    case Stage::Draw:
+        return "Draw";
+    case Stage::Rebuild:
+        return "Rebuild";
+    case Stage::Teardown:
+        return "Teardown";
+    }
+    return "";
+}
+
+void manyLines(benchmark::State &state, Stage stage)
+{
+    const int lines = int(state.range(0));
+    ManyLines window(lines);
+    QChartView *view = CrossLineWidgetInspector::chartView(*window);
+    QElapsedTimer timer;
+    qint64 totalNs = 0;
+    // The view's chart while the window's is released.
+    std::unique_ptr<QChart> placeholder;
+    for (auto _ : state) {
+        // Untimed: the chart the stage starts from.
+        switch (stage) {
+        case Stage::Draw:
+            CrossLineWidgetInspector::clear(*window);
+            break;
+        case Stage::Rebuild:
+            CrossLineWidgetInspector::rebuild(*window);
+            FrameWaiter(view).wait();
+            break;
+        case Stage::Teardown:
+            CrossLineWidgetInspector::rebuild(*window);
+            placeholder.reset();
+            CrossLineWidgetInspector::recalculated(*window);
+            FrameWaiter(view).wait();
+            // As when the window goes: the view shows it no more.
+            placeholder = std::make_unique<QChart>();
+            CrossLineWidgetInspector::hideChart(*window, placeholder.get());
+            break;
+        }
+        QCoreApplication::processEvents();
+        timer.start();
+        switch (stage) {
+        case Stage::Draw:
+            CrossLineWidgetInspector::rebuild(*window);
+            FrameWaiter(CrossLineWidgetInspector::chartView(*window)).wait();
+            break;
+        case Stage::Rebuild:
+            CrossLineWidgetInspector::recalculated(*window);
+            FrameWaiter(view).wait();
+            break;
+        case Stage::Teardown:
+            CrossLineWidgetInspector::release(*window);
+            break;
+        }
+        const qint64 ns = timer.nsecsElapsed();
+        totalNs += ns;
+        state.SetIterationTime(double(ns) / 1e9);
+    }
+    const double usPerLine = double(totalNs) / 1e3 / double(state.iterations()) / double(lines);
+    state.counters["us_per_line"] = usPerLine;
+    perLine()[stageName(stage)][lines] = usPerLine;
+}
+
+void BM_ManyLinesDraw(benchmark::State &state) { manyLines(state, Stage::Draw); }
+void BM_ManyLinesRebuild(benchmark::State &state) { manyLines(state, Stage::Rebuild); }
+void BM_ManyLinesTeardown(benchmark::State &state) { manyLines(state, Stage::Teardown); }
+
+void manyLineCounts(benchmark::internal::Benchmark *b)
+{
+    b->Arg(500)->Arg(1000)->Arg(2000)->Arg(5000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+}
+
+BENCHMARK(BM_ManyLinesDraw)->Apply(manyLineCounts);
+BENCHMARK(BM_ManyLinesRebuild)->Apply(manyLineCounts);
+BENCHMARK(BM_ManyLinesTeardown)->Apply(manyLineCounts);
+
 BENCHMARK(BM_QtChartsFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 BENCHMARK(BM_QtChartsFloorNewAxes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 BENCHMARK(BM_CreateChartUI)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
@@ -332,6 +515,23 @@ int main(int argc, char **argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
+    // Cost per line at the most lines over that at the fewest.
+    for (const auto &stage : perLine()) {
+        const auto &times = stage.second;
+        if (times.size() < 2 || times.begin()->second <= 0)
+            continue;
+        std::printf("%-8s us per line: %s; at %d lines over at %d: %.2f\n", stage.first.c_str(),
+                    [&] {
+                        std::string text;
+                        for (const auto &t : times)
+                            text += (text.empty() ? "" : ", ") + std::to_string(t.first) + " "
+                                + std::to_string(int(std::lround(t.second)));
+                        return text;
+                    }()
+                        .c_str(),
+                    times.rbegin()->first, times.begin()->first,
+                    times.rbegin()->second / times.begin()->second);
+    }
     shownWindow.reset(); // shuts logging down
     return 0;
 }

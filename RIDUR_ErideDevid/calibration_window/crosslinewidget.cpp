@@ -32,6 +32,8 @@
 #include <QWebSocket>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include <log4cplus/log4cplus.h>
 
@@ -44,6 +46,30 @@ const QString settingsApplication = QStringLiteral("RID UR ErideDevid");
 const QString displayXKey = QStringLiteral("DATADISPLAY_X_KEY");
 const QString displayYKey = QStringLiteral("DATADISPLAY_Y_KEY");
 const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
+
+// The windows of the GUI thread whose data thread may still run. When that
+// thread calls exit() (as Qt's X11 platform does once the display connection
+// breaks) its thread-local objects are destroyed before any static one: the
+// guard stops the data threads then, before the statics they use (loggers,
+// Qt's own) are destroyed under a running load or recalculation.
+class DataThreadExitGuard
+{
+public:
+    ~DataThreadExitGuard()
+    {
+        for (CrossLineWidget *window : qAsConst(windows)) {
+            if (!window->stopDataThread()) {
+                // Still busy: end before the statics go.
+                std::fflush(nullptr);
+                std::_Exit(EXIT_FAILURE);
+            }
+        }
+    }
+
+    QList<CrossLineWidget *> windows;
+};
+
+thread_local DataThreadExitGuard exitGuard;
 
 } // namespace
 
@@ -85,6 +111,7 @@ CrossLineWidget::CrossLineWidget(int viewMode)
 
     crossLineData->moveToThread(dataThread);
     dataThread->start(QThread::InheritPriority);
+    exitGuard.windows.append(this);
 
     ui = new Ui::CalibrationWidget;
     ui->setupUi(this);
@@ -123,12 +150,12 @@ CrossLineWidget::CrossLineWidget(int viewMode)
 
     restoreViewSettings();
 
-    auto *server = new HVXQAWebSocketServer(this);
-    server->setPort(callerPortInUse);
-    connect(server, &HVXQAWebSocketServer::newClientConnection, this,
+    webSocketServer = new HVXQAWebSocketServer(this);
+    webSocketServer->setPort(callerPortInUse);
+    connect(webSocketServer, &HVXQAWebSocketServer::newClientConnection, this,
             &CrossLineWidget::webSocketConnection);
     // Nothing listens until the event loop runs.
-    QTimer::singleShot(0, server, &HVXQAWebSocketServer::start);
+    QTimer::singleShot(0, webSocketServer, &HVXQAWebSocketServer::start);
 
     if (this->viewMode == REALTIME) {
         // As setInteractiveEditMode(true), but this window's boxes are
@@ -148,17 +175,15 @@ CrossLineWidget::CrossLineWidget(int viewMode)
 
 CrossLineWidget::~CrossLineWidget()
 {
+    // No caller is let in while the window goes.
+    webSocketServer->close();
     // A running load or recalculation ends first; the data object stays.
     stopDataThread();
+    exitGuard.windows.removeOne(this);
 
     log4cplus::deinitialize();
 
-    if (chart) {
-        delete chart; // takes its series and axes along
-        chart = nullptr;
-        axisX = nullptr;
-        axisY = nullptr;
-    }
+    releaseChart();
 
     QSettings settings(settingsOrganisation, settingsApplication);
     settings.setValue(displayXKey, ui->displayTypeXSelect->currentIndex());
@@ -171,6 +196,8 @@ bool CrossLineWidget::stopDataThread(unsigned long waitMs)
 {
     if (dataThreadLeft)
         return false;
+    // A load or recalculation under way ends at its next datagram or sounding.
+    dataThread->requestInterruption();
     dataThread->quit();
     if (dataThread->wait(waitMs)) {
         crossLineData.handoff().takeThreadEnd();
@@ -179,8 +206,7 @@ bool CrossLineWidget::stopDataThread(unsigned long waitMs)
     // A job that does not end, such as a read that never returns. Loads and
     // recalculations write nothing, so the program may end without it; no
     // new caller is let in meanwhile.
-    if (auto *server = findChild<HVXQAWebSocketServer *>())
-        server->close();
+    webSocketServer->close();
     LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CrossLineWidget: the data thread did not finish within ")
                                << waitMs << LOG4CPLUS_TEXT(" ms; ending without it"));
     // Deleting a running thread object would abort the program.
@@ -370,6 +396,8 @@ void CrossLineWidget::showEvent(QShowEvent *event)
 
 void CrossLineWidget::closeEvent(QCloseEvent *event)
 {
+    // The program ends: a window started again by the caller may listen at once.
+    webSocketServer->close();
     tasksProgress->hideProgress();
     tasksProgress->hideMessages();
     if (clientSocket)

@@ -14,10 +14,12 @@
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class CHVXQA_Tasks_Progress;
 class CProjection;
 class CrossLineData;
+class HVXQAWebSocketServer;
 class QCloseEvent;
 class QDoubleSpinBox;
 class QEvent;
@@ -29,9 +31,11 @@ class QWebSocket;
 struct InstallationLists;
 
 namespace QtCharts {
+class QAbstractSeries;
 class QChart;
 class QChartView;
 class QValueAxis;
+class QXYSeries;
 }
 
 namespace Ui {
@@ -67,9 +71,10 @@ public:
     explicit CrossLineWidget(int viewMode);
     ~CrossLineWidget() override;
 
-    // Ends the data thread's event loop and waits for the thread. A thread
-    // still busy after waitMs is left running: the listener is closed, a
-    // WARN logged, and false returned, then and on every later call.
+    // Asks a running load or recalculation to stop, ends the data thread's
+    // event loop and waits for the thread. A thread still busy after waitMs
+    // is left running: the listener is closed, a WARN logged, and false
+    // returned, then and on every later call.
     static constexpr unsigned long dataThreadStopWaitMs = 5000;
     bool stopDataThread(unsigned long waitMs = dataThreadStopWaitMs);
 
@@ -146,9 +151,28 @@ private:
                        bool redrawOriginal, bool originalOnly);
     void addSeriesPoints(const QString &lineName, QVector<QVector<QPointF>> &pointLists,
                          QStringList &seriesNames, const QList<FloatPoint> &points);
-    // Removes both axes from the chart, deletes them and sets them null; the
-    // next createChartUI makes new ones.
-    void deleteAxes();
+    // One series to draw: a line of the rebuild, or a kept series copied
+    // into a new chart.
+    struct SeriesLine {
+        QString name;
+        QVector<QPointF> points;
+        bool markers; // a scatter series, else a line series
+        qreal markerSize;
+        bool visible;
+        bool listed; // gets a legend item
+        static SeriesLine copyOf(const QtCharts::QXYSeries *series);
+    };
+    // Draws the lines into the chart, refilling the given series (in chart
+    // order, shown) for the first lines and adding new series for the rest.
+    void drawSeries(const QVector<SeriesLine> &lines, const QList<QtCharts::QXYSeries *> &refilled);
+    // A new, empty chart in the view; the old one is released. Kept axes are
+    // made anew over the same ranges and titles.
+    void replaceChart(bool keepAxes);
+    // Deletes the chart with its series and axes, at a cost linear in the
+    // series; chart and axes become null.
+    void releaseChart();
+    // Fills seriesByName from the chart's series.
+    void indexSeriesNames();
     // The work of updateViewData and updateDisplayGraphs, run while the data
     // thread is idle (runWhenDataIdle).
     void rebuildViewData(bool headChanged, int headIndex);
@@ -224,8 +248,18 @@ private:
     // After a recalculation answer: one more request when a box was edited
     // while the boxes were disconnected.
     void recalculateIfEditedMeanwhile();
+    // The chart of a full recalculation's answer: the recalculated lines
+    // drawn beside the kept lines as loaded.
+    void drawRecalculatedLines();
+    // Unchecks the checked legend items saved in lineCheckStates as
+    // unchecked, and those of lines as loaded: the lines as the user had
+    // them, the lines as loaded hidden. Only items of lines as loaded when
+    // asked.
+    void restoreLegend(bool linesAsLoadedOnly);
 
     // ---- Caller (crosslinewidget_caller.cpp) ----
+    // The caller's WebSocket listener; a child.
+    HVXQAWebSocketServer *webSocketServer = nullptr;
     // Brings the window titled "Calibration" to the front where the platform can.
     void bringToFront();
     // A caller connection has gone: deleted later, and no current caller.
@@ -278,6 +312,9 @@ private:
     QtCharts::QChartView *chartView = nullptr;
     QtCharts::QValueAxis *axisX = nullptr;
     QtCharts::QValueAxis *axisY = nullptr;
+    // The first series of the chart with each name: the one a legend item
+    // of that text shows or hides.
+    QHash<QString, QtCharts::QAbstractSeries *> seriesByName;
     QWebSocket *clientSocket = nullptr;
     QFile styleSheetFile;
     Ui::CalibrationWidget *ui = nullptr;

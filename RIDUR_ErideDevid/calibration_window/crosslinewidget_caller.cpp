@@ -130,6 +130,9 @@ void CrossLineWidget::processWebSocketMessage(QString text)
         if (endX != startX && endY != startY)
             loadDataForCrossLine();
     } else if (text.startsWith(terminateMessage)) {
+        // The listener goes first: a window started again by the caller may
+        // listen at once, however long this one takes to end.
+        webSocketServer->close();
         QCoreApplication::quit();
     }
 }

@@ -55,6 +55,40 @@ const QString origSuffix = QStringLiteral(" - orig");
 // Pixels between the chart's view and its titles, legend and labels.
 constexpr int chartMargin = 4;
 
+// A new chart with the library's defaults (theme, built-in legend, no
+// title); it fills its view with slim margins and a square background,
+// which leaves the X labels room at the window's first size.
+QChart *newChart()
+{
+    auto *chart = new QChart();
+    chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
+    return chart;
+}
+
+// Deletes a chart with its series, axes and legend at a cost linear in its
+// series. QtCharts takes the series out one at a time,
+// and each removal costs in proportion to the series left: the legend
+// measures all its remaining markers again, and the axes' signals are
+// searched through all their connections. Here the legend goes first, its
+// markers with it in one step, and so do the connections of the axes'
+// signals; nothing reads either any more.
+void deleteChart(QChart *chart)
+{
+    for (QAbstractAxis *axis : chart->axes())
+        QObject::disconnect(axis, nullptr, nullptr, nullptr);
+    delete chart->legend();
+    delete chart;
+}
+
+// A series of the kind the display mode draws: markers in point mode, a
+// line otherwise.
+bool isOfKind(const QAbstractSeries *series, bool pointMode)
+{
+    return series->type() == (pointMode ? QAbstractSeries::SeriesTypeScatter : QAbstractSeries::SeriesTypeLine);
+}
+
 // QtCharts draws an OpenGL series only into an OpenGL context; where none can
 // be made (the offscreen platform without a display) such a series would not
 // be drawn at all, so the series are drawn by the scene instead.
@@ -188,24 +222,18 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         }
     }
 
-    // Chart.
-    if (!chart) {
-        chart = new QChart();
-        // The chart fills its view with slim margins and a square background,
-        // which leaves the X labels room at the window's first size.
-        chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
-        chart->layout()->setContentsMargins(0, 0, 0, 0);
-        chart->setBackgroundRoundness(0);
-    } else if (redrawOriginal) {
-        chart->removeAllSeries();
-    } else {
-        const QList<QAbstractSeries *> series = chart->series();
-        for (QAbstractSeries *s : series) {
-            if (!s->name().endsWith(origSuffix)) {
-                chart->removeSeries(s);
-                delete s;
-            }
-        }
+    // Chart: the series it keeps as they are (the lines as loaded, when they
+    // are not drawn again) and those whose place the new lines take.
+    if (!chart)
+        replaceChart(false);
+    QList<QXYSeries *> kept;
+    QList<QXYSeries *> replaced;
+    for (QAbstractSeries *s : chart->series()) {
+        auto *xy = static_cast<QXYSeries *>(s);
+        if (!redrawOriginal && s->name().endsWith(origSuffix))
+            kept << xy;
+        else
+            replaced << xy;
     }
     const qint64 mark1 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [1] = ") << (mark1 - start));
@@ -230,6 +258,32 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     }
     const qint64 mark2 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [2] = ") << (mark2 - mark1));
+
+    // The lines refill the series they replace, in order, when these are of
+    // the kind the display mode draws and shown: every series keeps its
+    // place, and so the theme's colour a new series there would get. Series
+    // left over would have to be removed one by one, series of the other kind
+    // too, and hidden ones shown one by one, each at a cost that grows with
+    // the chart's series; the chart is then made anew instead, the kept
+    // series copied into it first.
+    const bool pointMode = ui->displayModePoint->isChecked();
+    QVector<SeriesLine> lines;
+    bool refill = replaced.size() <= pointLists.size();
+    for (int i = 0; refill && i < replaced.size(); ++i)
+        refill = isOfKind(replaced.at(i), pointMode) && replaced.at(i)->isVisible();
+    if (refill) {
+        // As with new series, the next zoom starts from the ranges set below.
+        if (redrawOriginal && chart->isZoomed())
+            chart->zoomReset();
+    } else {
+        for (const QXYSeries *s : qAsConst(kept))
+            lines << SeriesLine::copyOf(s);
+        replaced.clear();
+        replaceChart(true);
+    }
+    for (int i = 0; i < pointLists.size(); ++i)
+        lines << SeriesLine{seriesNames.at(i), pointLists.at(i), pointMode,
+                            qreal(ui->displayPointSize->value()), true, true};
 
     // X axis, widened by 2 % on both sides.
     if (!axisX) {
@@ -264,55 +318,8 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     const qint64 mark4 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [4] = ") << (mark4 - mark2));
 
-    // One series per line.
-    const bool pointMode = ui->displayModePoint->isChecked();
-    const bool useOpenGL = openGLAvailable();
-    for (int i = 0; i < pointLists.size(); ++i) {
-        const qint64 seriesStart = nowMs();
-        QXYSeries *series = nullptr;
-        if (pointMode) {
-            auto *scatter = new QScatterSeries();
-            scatter->setMarkerSize(ui->displayPointSize->value());
-            series = scatter;
-        } else {
-            series = new QLineSeries();
-        }
-        series->setUseOpenGL(useOpenGL);
-        connect(series, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
-        series->setName(seriesNames.at(i));
-        const qint64 s1 = nowMs();
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][1] = ") << (s1 - seriesStart));
-
-        // An OpenGL series converts all its points on every range change, so
-        // it is filled after it is added and attached. An axis whose ends
-        // meet takes its range from the series attached to it, which must
-        // then hold its points already.
-        const bool fillFirst = !hasSpan(axisX) || !hasSpan(axisY);
-        if (fillFirst)
-            series->replace(pointLists.at(i));
-        const qint64 s2 = nowMs();
-        chart->addSeries(series);
-        const qint64 s3 = nowMs();
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
-        const qint64 s4 = nowMs();
-        if (!fillFirst)
-            series->replace(pointLists.at(i));
-        const qint64 filled = nowMs();
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][2] = ")
-                                    << (s2 - s1 + filled - s4));
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][3] = ") << (s3 - s2));
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][4] = ") << (s4 - s3));
-
-        QPixmap square(16, 16);
-        square.fill(series->color());
-        auto *item = new QListWidgetItem(QIcon(square), seriesNames.at(i), ui->listWidget);
-        item->setCheckState(Qt::Checked);
-        if (pointMode)
-            static_cast<QScatterSeries *>(series)->setBorderColor(series->color());
-        const qint64 s5 = nowMs();
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][5] = ") << (s5 - filled));
-    }
+    drawSeries(lines, replaced);
+    indexSeriesNames();
     const qint64 mark5 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [5] = ") << (mark5 - mark4));
 
@@ -342,6 +349,145 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     const qint64 end = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [6] = ") << (end - mark5));
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() = ") << (end - start));
+}
+
+CrossLineWidget::SeriesLine CrossLineWidget::SeriesLine::copyOf(const QXYSeries *series)
+{
+    const auto *scatter = qobject_cast<const QScatterSeries *>(series);
+    return SeriesLine{series->name(), series->pointsVector(), scatter != nullptr,
+                      scatter ? scatter->markerSize() : 0.0, series->isVisible(), false};
+}
+
+void CrossLineWidget::drawSeries(const QVector<SeriesLine> &lines, const QList<QXYSeries *> &refilled)
+{
+    // One series per line, in stages over all lines; the per-series timings
+    // are written afterwards.
+    enum Stage { Made, Filled, Added, Attached, Listed, Stages };
+    std::vector<std::array<qint64, Stages>> spent(size_t(lines.size()), std::array<qint64, Stages>{});
+    // An OpenGL series converts all its points on every range change, so it
+    // is filled after it is added and attached. An axis whose ends meet
+    // takes its range from the series attached to it, which must then hold
+    // its points already.
+    const bool fillFirst = !hasSpan(axisX) || !hasSpan(axisY);
+    const bool useOpenGL = openGLAvailable();
+    const int count = lines.size();
+    const int reused = refilled.size();
+    QVector<QXYSeries *> series(count);
+    for (int i = 0; i < count; ++i) {
+        const SeriesLine &line = lines.at(i);
+        const qint64 begun = nowMs();
+        QXYSeries *s = i < reused ? refilled.at(i) : nullptr;
+        if (!s) {
+            if (line.markers)
+                s = new QScatterSeries();
+            else
+                s = new QLineSeries();
+            s->setUseOpenGL(useOpenGL);
+            connect(s, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
+            // Before the series is in the chart a change costs nothing.
+            s->setVisible(line.visible);
+        }
+        if (line.markers)
+            static_cast<QScatterSeries *>(s)->setMarkerSize(line.markerSize);
+        s->setName(line.name);
+        const qint64 made = nowMs();
+        spent[size_t(i)][Made] = made - begun;
+        if (fillFirst || i < reused)
+            s->replace(line.points);
+        spent[size_t(i)][Filled] = nowMs() - made;
+        series[i] = s;
+    }
+    // The new series are added, then attached to one axis after the other:
+    // each axis keeps its connections to them together, which their removal
+    // searches through.
+    for (int i = reused; i < count; ++i) {
+        const qint64 begun = nowMs();
+        chart->addSeries(series.at(i));
+        spent[size_t(i)][Added] = nowMs() - begun;
+    }
+    for (QValueAxis *axis : {axisX, axisY}) {
+        for (int i = reused; i < count; ++i) {
+            const qint64 begun = nowMs();
+            series.at(i)->attachAxis(axis);
+            spent[size_t(i)][Attached] += nowMs() - begun;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const SeriesLine &line = lines.at(i);
+        QXYSeries *s = series.at(i);
+        const qint64 begun = nowMs();
+        if (!fillFirst && i >= reused)
+            s->replace(line.points);
+        const qint64 filled = nowMs();
+        spent[size_t(i)][Filled] += filled - begun;
+        if (line.listed) {
+            QPixmap square(16, 16);
+            square.fill(s->color());
+            auto *item = new QListWidgetItem(QIcon(square), line.name, ui->listWidget);
+            item->setCheckState(Qt::Checked);
+        }
+        if (line.markers)
+            static_cast<QScatterSeries *>(s)->setBorderColor(s->color());
+        spent[size_t(i)][Listed] = nowMs() - filled;
+    }
+    for (const auto &stages : spent) {
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][1] = ") << stages[Made]);
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][2] = ") << stages[Filled]);
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][3] = ") << stages[Added]);
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][4] = ") << stages[Attached]);
+        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][5] = ") << stages[Listed]);
+    }
+}
+
+void CrossLineWidget::replaceChart(bool keepAxes)
+{
+    // The axes go with the old chart; the new one gets new axes over the
+    // same ranges when they are kept.
+    QChart *next = newChart();
+    QValueAxis *nextX = nullptr;
+    QValueAxis *nextY = nullptr;
+    if (keepAxes && axisX && axisY) {
+        nextX = new QValueAxis();
+        nextX->setTickCount(axisX->tickCount());
+        nextX->setRange(axisX->min(), axisX->max());
+        nextX->setTitleText(axisX->titleText());
+        next->addAxis(nextX, Qt::AlignBottom);
+        nextY = new QValueAxis();
+        nextY->setTickCount(axisY->tickCount());
+        nextY->setReverse(axisY->isReverse());
+        nextY->setRange(axisY->min(), axisY->max());
+        nextY->setTitleText(axisY->titleText());
+        next->addAxis(nextY, Qt::AlignLeft);
+    }
+    if (chartView)
+        chartView->setChart(next);
+    releaseChart();
+    chart = next;
+    axisX = nextX;
+    axisY = nextY;
+}
+
+void CrossLineWidget::releaseChart()
+{
+    QChart *old = chart;
+    chart = nullptr;
+    axisX = nullptr;
+    axisY = nullptr;
+    seriesByName.clear();
+    if (old)
+        deleteChart(old);
+}
+
+void CrossLineWidget::indexSeriesNames()
+{
+    seriesByName.clear();
+    const QList<QAbstractSeries *> all = chart->series();
+    seriesByName.reserve(all.size());
+    for (QAbstractSeries *s : all) {
+        // The first series of a name answers for it.
+        if (!seriesByName.contains(s->name()))
+            seriesByName.insert(s->name(), s);
+    }
 }
 
 void CrossLineWidget::addSeriesPoints(const QString &lineName, QVector<QVector<QPointF>> &pointLists,
@@ -399,19 +545,6 @@ QString CrossLineWidget::seriesName(const QString &lineName) const
     return fileName + QStringLiteral(":%1").arg(crossLineData->lineStartValue(lineName), 0, 'g', 6);
 }
 
-void CrossLineWidget::deleteAxes()
-{
-    for (QValueAxis **axis : {&axisX, &axisY}) {
-        if (!*axis)
-            continue;
-        // An axis still in its chart must not be deleted.
-        if (chart && chart->axes().contains(*axis))
-            chart->removeAxis(*axis);
-        delete *axis;
-        *axis = nullptr;
-    }
-}
-
 void CrossLineWidget::updateViewData()
 {
     const bool headChanged = sender() && sender() == ui->headBox;
@@ -429,7 +562,7 @@ void CrossLineWidget::rebuildViewData(bool headChanged, int headIndex)
             displayData.setHead(headIndex);
         displayData.setOriginalData(crossLineData);
     }
-    deleteAxes();
+    // The axes stay: the rebuild sets their ranges from the data.
     createChartUI(currentXDisplayType(), currentYDisplayType(), true, true, false);
     chartReady = true;
     chart->zoomIn();
@@ -446,13 +579,8 @@ void CrossLineWidget::lineStateChanged(QListWidgetItem *item)
 {
     if (!chartReady || !chart || !item)
         return;
-    const QList<QAbstractSeries *> series = chart->series();
-    for (QAbstractSeries *s : series) {
-        if (s->name() == item->text()) {
-            s->setVisible(item->checkState() == Qt::Checked);
-            return;
-        }
-    }
+    if (QAbstractSeries *s = seriesByName.value(item->text()))
+        s->setVisible(item->checkState() == Qt::Checked);
 }
 
 void CrossLineWidget::updateDisplayGraphs(bool update)

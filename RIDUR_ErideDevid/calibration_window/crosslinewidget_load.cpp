@@ -169,10 +169,7 @@ void CrossLineWidget::regionDataReady()
     displayData.setOriginalData(crossLineData);
     tasksProgress->progress(task, 3, 4, QString(), QString());
 
-    delete axisX;
-    axisX = nullptr;
-    delete axisY;
-    axisY = nullptr;
+    // The axes stay: the rebuild sets their ranges from the data.
     createChartUI(currentXDisplayType(), currentYDisplayType(), true, true, true);
     tasksProgress->progress(task, 4, 4, QString(), QString());
 
@@ -245,25 +242,10 @@ void CrossLineWidget::startRecalculation(bool allData)
 void CrossLineWidget::recalcDone(bool preview)
 {
     dataRequests->jobAnswered();
-    if (!preview) {
-        const int head = ui->headBox->currentIndex();
-        if (head >= 0 && head <= 2)
-            displayData.setHead(head);
-        displayData.setRecalculatedData(crossLineData);
-        createChartUI(currentXDisplayType(), currentYDisplayType(), false, false, false);
-    }
+    if (!preview)
+        drawRecalculatedLines();
     chartReady = true;
-
-    for (int row = 0; row < ui->listWidget->count(); ++row) {
-        QListWidgetItem *item = ui->listWidget->item(row);
-        if (item->checkState() != Qt::Checked)
-            continue;
-        const auto saved = lineCheckStates.constFind(item->text());
-        if (saved == lineCheckStates.constEnd())
-            continue;
-        if (!saved.value() || item->text().contains(QLatin1String(" - orig")))
-            item->setCheckState(Qt::Unchecked);
-    }
+    restoreLegend(false);
 
     connectInstallationControls();
     recalculateIfEditedMeanwhile();
@@ -278,6 +260,39 @@ void CrossLineWidget::recalcDone(bool preview)
         chart->zoomOut();
     }
     finishDataJob();
+}
+
+void CrossLineWidget::drawRecalculatedLines()
+{
+    const int head = ui->headBox->currentIndex();
+    if (head >= 0 && head <= 2)
+        displayData.setHead(head);
+    displayData.setRecalculatedData(crossLineData);
+    // The lines as loaded that the legend's restore hides go first, while the
+    // chart holds no recalculated lines: QtCharts answers each change of a
+    // series' visibility with a search through all the chart's series.
+    if (chart) {
+        chartReady = true;
+        restoreLegend(true);
+        chartReady = false;
+    }
+    createChartUI(currentXDisplayType(), currentYDisplayType(), false, false, false);
+}
+
+void CrossLineWidget::restoreLegend(bool linesAsLoadedOnly)
+{
+    for (int row = 0; row < ui->listWidget->count(); ++row) {
+        QListWidgetItem *item = ui->listWidget->item(row);
+        if (item->checkState() != Qt::Checked)
+            continue;
+        if (linesAsLoadedOnly && !item->text().endsWith(QLatin1String(" - orig")))
+            continue;
+        const auto saved = lineCheckStates.constFind(item->text());
+        if (saved == lineCheckStates.constEnd())
+            continue;
+        if (!saved.value() || item->text().contains(QLatin1String(" - orig")))
+            item->setCheckState(Qt::Unchecked);
+    }
 }
 
 void CrossLineWidget::recalculateIfEditedMeanwhile()
@@ -302,10 +317,9 @@ void CrossLineWidget::resetInstallation()
 void CrossLineWidget::resetInstallationNow()
 {
     ui->listWidget->clear();
-    if (chart) {
-        chart->removeAllSeries();
-        deleteAxes();
-    }
+    // An empty chart without axes in place of the old one.
+    if (chart)
+        replaceChart(false);
     ui->motionDelayMS->clear();
     ui->svpFileNameEdit->clear();
     ui->svpForTxCheckBox->setChecked(false);

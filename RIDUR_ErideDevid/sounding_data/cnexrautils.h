@@ -12,7 +12,8 @@
 class CNexraUtils
 {
 public:
-    // The process-wide instance, created on first use (data thread).
+    // The process-wide instance, created on first use (the data object's
+    // constructor, GUI thread); released at process exit.
     static std::shared_ptr<CNexraUtils> instance();
 
     // Start R of the receiver-information block, or null.

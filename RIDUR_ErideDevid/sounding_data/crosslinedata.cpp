@@ -1,11 +1,13 @@
 #include "crosslinedata.h"
 
+#include "cnexrautils.h"
 #include "cprojection.h"
 #include "logtext.h"
 #include "platformpaths.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QThread>
 
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
@@ -15,6 +17,7 @@ static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT(
 CrossLineData::CrossLineData()
     : QObject(nullptr)
     , invertEllipsoidDepth(qEnvironmentVariableIntValue("GRID_INV_ELLIPS") == 1)
+    , nexraUtils(CNexraUtils::instance())
 {
 }
 
@@ -154,10 +157,18 @@ void CrossLineData::loadRegionData()
     workingRawFiles = getRawFiles();
     if (workingRawFiles.isEmpty())
         return;
-    for (const QString &path : qAsConst(workingRawFiles))
+    for (const QString &path : qAsConst(workingRawFiles)) {
+        if (stopRequested())
+            break;
         getSurveyLineRegionData(path);
+    }
     const qint64 elapsed = QDateTime::currentMSecsSinceEpoch() - started;
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineData::loadRegionData() = ") << elapsed);
+}
+
+bool CrossLineData::stopRequested()
+{
+    return QThread::currentThread()->isInterruptionRequested();
 }
 
 void CrossLineData::getSurveyLineRegionData(const QString &path)

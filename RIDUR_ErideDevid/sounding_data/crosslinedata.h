@@ -19,6 +19,7 @@
 
 #include <memory>
 
+class CNexraUtils;
 class CProjection;
 class QFile;
 
@@ -78,6 +79,10 @@ public:
     void recalculateSounding(SoundingData &record, double roll, double pitch, double heading);
 
     // Load road (data thread).
+    // Loads and recalculations end early, their lists left part-filled, once
+    // the thread that runs them is asked to stop (QThread::requestInterruption),
+    // as the window does when the program ends.
+    static bool stopRequested();
     void loadRegionData();
     void getSurveyLineRegionData(const QString &path);
     // Reads up to and including the first "#IIP" datagram of the open file.
@@ -129,4 +134,8 @@ public:
 private:
     std::unique_ptr<quint8[]> readBuffer;
     bool invertEllipsoidDepth = false;
+    // The "#MRZ" block locators, taken when the object is made (GUI thread).
+    // The object's own reference keeps them alive for the data thread
+    // whatever releases the process-wide one, as exit() does.
+    std::shared_ptr<const CNexraUtils> nexraUtils;
 };

@@ -161,6 +161,8 @@ void CrossLineData::recalculateFileDepths(const QString &path, bool preview)
     PingOffsetFactors ping;
     auto record = corridor.begin();
     for (const SoundingData &source : region) {
+        if (stopRequested())
+            break;
         *record = source;
         recalculateRecord(*record, roll, pitch, heading, ping, projection);
         setCorridorDistances(*record);

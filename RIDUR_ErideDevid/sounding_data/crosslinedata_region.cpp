@@ -87,8 +87,10 @@ void CrossLineData::getRegionVLData(const QString &path, QFile &file)
     qint64 keptCount = 0;
     nexra::readDatagramsInChunks(file, buffer, depthBufferSize, "#MRZ", "message too big1 ",
                                  [&](const quint8 *datagram, quint32 length) {
-        const quint8 *rxInfo = CNexraUtils::instance()->mrzRxInfo(datagram);
-        const quint8 *soundings = CNexraUtils::instance()->mrzSoundings(datagram);
+        if (stopRequested())
+            return nexra::Next::Stop;
+        const quint8 *rxInfo = nexraUtils->mrzRxInfo(datagram);
+        const quint8 *soundings = nexraUtils->mrzSoundings(datagram);
         if (!rxInfo || !soundings || length < kFixedFieldsEnd)
             return nexra::Next::Continue;
         const quint8 *end = datagram + length;

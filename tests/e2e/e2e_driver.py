@@ -860,6 +860,56 @@ async def case_churn(args):
         program.kill()
 
 
+# --- the display goes away --------------------------------------------------------
+
+def x_window_id(title):
+    """The X id of the top-level window with this title."""
+    info = subprocess.run(["xwininfo", "-name", title], capture_output=True, text=True,
+                          timeout=10).stdout
+    found = re.search(r"Window id: (0x[0-9a-f]+)", info)
+    if not found:
+        raise CaseFailed("no X window titled %r" % title)
+    return found.group(1)
+
+
+async def case_display_lost_during_load(args):
+    survey = Survey(args.survey_tool, os.path.join(args.work, "survey"), widths=(2,),
+                    pings_per_file=4)
+    # One small raw file under many names: a load of some seconds, surely
+    # under way when the display goes, that logs a few records per file.
+    paths = []
+    for i in range(5000):
+        path = os.path.join(args.work, "survey", "copy_%04d.nexra" % i)
+        if os.path.exists(path):
+            os.remove(path)
+        os.link(survey.files[0]["path"], path)
+        paths.append(path)
+    program = Program(args, "run")
+    program.start()
+    try:
+        caller = await greeted_caller()
+        await caller.send(PREFIX + "ADDLINE,LINE=" + ";".join(paths), survey.setcorridor())
+        # The data thread reads the files (one count line each); corridorWidth
+        # is disabled from the load request to the end of its answer.
+        await wait_until(lambda: len(program.counts()) > 0
+                         and program.probe("property corridorWidth enabled") == "false",
+                         "the load is under way")
+        window = x_window_id("Calibration")
+        # The X server closes the program's connection, as when a remote display drops.
+        subprocess.run(["xkill", "-id", window], check=True, capture_output=True, timeout=10)
+        code = await program.wait_exit()
+        read = len(program.counts())
+        check(read < len(paths), "the display went while the load ran (%d of %d files read)"
+              % (read, len(paths)))
+        errors = program.stderr()
+        check("X11 connection broke" in errors, "the program lost its display connection")
+        reports = sanitizer_reports(errors)
+        check(not reports, "no sanitizer report%s" % ("" if not reports else ":\n" + reports[0]))
+        check(code == 1, "the program ends with exit code 1, as without a load (got %s)" % code)
+    finally:
+        program.kill()
+
+
 async def type_value(program, box, value, timeout=120):
     """Types a value into an offset or width box and confirms it with Enter,
     as a user does (the boxes take a typed value only then). Waits while a
@@ -901,6 +951,7 @@ CASES = {
     "flood_during_load": case_flood_during_load,
     "raw_websocket": case_raw_websocket,
     "churn": case_churn,
+    "display_lost_during_load": case_display_lost_during_load,
 }
 # Seconds a case may take; the rest take 200.
 CASE_TIMEOUTS = {"churn": 420}

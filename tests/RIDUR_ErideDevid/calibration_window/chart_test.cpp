@@ -274,6 +274,151 @@ TEST_P(ChartFlags, SeriesLegendAndRange)
 INSTANTIATE_TEST_SUITE_P(Callers, ChartFlags, ::testing::ValuesIn(flagCases),
                          [](const ::testing::TestParamInfo<FlagCase> &info) { return std::string(info.param.caller); });
 
+// ---- Rebuilds over an earlier chart ----
+
+// The colours a new chart gives its first `count` series, from the theme.
+QList<QColor> themeColours(int count)
+{
+    QChart fresh;
+    QList<QColor> colours;
+    for (int i = 0; i < count; ++i) {
+        auto *s = new QLineSeries();
+        fresh.addSeries(s);
+        colours << s->color();
+    }
+    return colours;
+}
+
+QList<QColor> colours(const QList<QXYSeries *> &series)
+{
+    QList<QColor> out;
+    for (const QXYSeries *s : series)
+        out << s->color();
+    return out;
+}
+
+// What a rebuild leaves when the chart held more lines before, or the
+// user had hidden some: every line as a new chart of these lines shows it,
+// the kept lines as loaded as the user left them, each legend item in its
+// series' colour and acting on its series.
+struct RedrawCase {
+    const char *name;
+    QStringList files;        // loaded, drawn as loaded and recalculated
+    QList<int> hiddenRows;    // legend rows the user then unchecks
+    QStringList laterFiles;   // loaded before the rebuild (written when new); empty: the same
+    int emptiedRecalculation; // file whose recalculated line is then empty, or -1
+    bool redrawOriginal;      // true: a load's rebuild, false: a recalculation's
+    QStringList names;
+    QList<bool> checked;
+};
+
+void PrintTo(const RedrawCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const RedrawCase redrawCases[] = {
+    // The recalculated lines are drawn again over those drawn before, one of
+    // them hidden by the user: all shown, their items checked.
+    {"RecalculationAgain", {"a.nexra", "b.nexra"}, {0, 3}, {}, -1, false,
+     {"a.nexra:0 - orig", "b.nexra:0 - orig", "a.nexra:0", "b.nexra:0"}, {false, true, true, true}},
+    // One recalculated line less than before.
+    {"RecalculationWithALineLess", {"a.nexra", "b.nexra"}, {0}, {}, 1, false,
+     {"a.nexra:0 - orig", "b.nexra:0 - orig", "a.nexra:0"}, {false, true, true}},
+    // A load of fewer files than the chart held lines.
+    {"LoadOfFewerFiles", {"a.nexra", "b.nexra", "c.nexra"}, {1}, {"c.nexra"}, -1, true,
+     {"c.nexra:0 - orig"}, {true}},
+    // A load of as many other files as the chart held lines.
+    {"LoadOfOtherFiles", {"a.nexra", "b.nexra"}, {}, {"c.nexra", "d.nexra", "e.nexra", "f.nexra"}, -1, true,
+     {"c.nexra:0 - orig", "d.nexra:0 - orig", "e.nexra:0 - orig", "f.nexra:0 - orig"}, {true, true, true, true}},
+};
+
+class ChartRedraw : public ChartTest, public ::testing::WithParamInterface<RedrawCase>
+{
+};
+
+TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
+{
+    const RedrawCase &c = GetParam();
+    QStringList paths;
+    for (int i = 0; i < c.files.size(); ++i)
+        paths << write(c.files.at(i), {ping(5 + 3 * i)});
+    load(paths, true);
+    draw(rowBeamNo, rowTwoWayTime, true, true, true);
+    draw(rowBeamNo, rowTwoWayTime, false, false, false);
+    for (int row : c.hiddenRows)
+        ui->listWidget->item(row)->setCheckState(Qt::Unchecked);
+    // A range of the user's own.
+    ui->horizontalRangeCheckBox->setChecked(false);
+    ui->horizontalRangeLeftSpinBox->setValue(1.0);
+    ui->horizontalRangeRightSpinBox->setValue(4.0);
+
+    if (!c.laterFiles.isEmpty()) {
+        QStringList later;
+        for (const QString &name : c.laterFiles)
+            later << (c.files.contains(name) ? dir.filePath(name) : write(name, {ping(4)}));
+        load(later, true);
+    }
+    if (c.emptiedRecalculation >= 0) {
+        data->corridorDepths(data->loadedRawFiles().at(c.emptiedRecalculation)).clear();
+        Inspector::displayData(*window).setRecalculatedData(data);
+    }
+    // As the load's answer (the lines as loaded only) or a recalculation's.
+    draw(rowBeamNo, rowTwoWayTime, false, c.redrawOriginal, c.redrawOriginal);
+
+    EXPECT_EQ(seriesNames(), c.names);
+    EXPECT_EQ(legendTexts(), c.names);
+    EXPECT_EQ(legendChecked(), c.checked);
+    ASSERT_EQ(series().size(), c.names.size());
+    EXPECT_EQ(colours(series()), themeColours(c.names.size()));
+    for (int i = 0; i < c.names.size(); ++i) {
+        EXPECT_EQ(series().at(i)->isVisible(), c.checked.at(i)) << i;
+        EXPECT_EQ(series().at(i)->attachedAxes().size(), 2) << i;
+        EXPECT_EQ(ui->listWidget->item(i)->icon().pixmap(16, 16).toImage().pixelColor(8, 8),
+                  series().at(i)->color()) << i;
+    }
+    EXPECT_TRUE(Inspector::chart(*window)->axes().contains(Inspector::axisX(*window)));
+    EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->min(), 1.0);
+    EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), 4.0);
+    EXPECT_EQ(Inspector::chartView(*window)->chart(), Inspector::chart(*window));
+
+    // Each item acts on its series.
+    for (int i = 0; i < c.names.size(); ++i) {
+        QListWidgetItem *item = ui->listWidget->item(i);
+        const bool shown = item->checkState() == Qt::Checked;
+        item->setCheckState(shown ? Qt::Unchecked : Qt::Checked);
+        EXPECT_EQ(series().at(i)->isVisible(), !shown) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Earlier, ChartRedraw, ::testing::ValuesIn(redrawCases),
+                         [](const ::testing::TestParamInfo<RedrawCase> &info) { return std::string(info.param.name); });
+
+// A chart zoomed in and out, as every answer does, then drawn again with
+// other lines: resetting the zoom returns to the new lines' extents, not to
+// the earlier ones.
+TEST_F(ChartTest, ZoomResetAfterARedrawReturnsToItsExtents)
+{
+    load({write("a.nexra", {ping(6)})});
+    draw(rowBeamNo, rowTwoWayTime, true, true, true);
+    Inspector::chartView(*window)->resize(800, 600);
+    QChart *c = Inspector::chart(*window);
+    c->resize(800, 600);
+    c->zoomIn();
+    c->zoomOut();
+
+    load({write("b.nexra", {ping(21)})});
+    draw(rowBeamNo, rowTwoWayTime, true, true, true);
+    c = Inspector::chart(*window);
+    c->resize(800, 600);
+    c->zoomIn();
+    c->zoomOut();
+    c->zoomReset();
+    // Beams 0 to 20, widened by 2 %.
+    EXPECT_NEAR(Inspector::axisX(*window)->min(), -0.4, 1e-9);
+    EXPECT_NEAR(Inspector::axisX(*window)->max(), 20.408, 1e-9);
+}
+
 TEST_F(ChartTest, LegendItemsCarrySeriesColourAndHideTheirSeries)
 {
     load({write("a.nexra", {ping(3)}), write("b.nexra", {ping(3)})});

@@ -808,6 +808,58 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseCase{"WithoutCaller", false, true}),
     [](const ::testing::TestParamInfo<CloseCase> &info) { return std::string(info.param.name); });
 
+// The program's end, by the caller or the user, frees the caller's port as
+// soon as the event loop ends, before the window (and its chart, however
+// large) is destroyed: a window started again can listen at once.
+struct EndCase {
+    const char *name;
+    void (*end)(CrossLineWidget &window);
+};
+
+void PrintTo(const EndCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CrossLineWidgetEndTest : public CrossLineWidgetTest, public ::testing::WithParamInterface<EndCase>
+{
+};
+
+TEST_P(CrossLineWidgetEndTest, PortIsFreeWhenTheEventLoopEnds)
+{
+    CrossLineWidget window(CrossLineWidget::POSTPROCESSING);
+    QCoreApplication::processEvents();
+    const quint16 port = listeningPort(window);
+    ASSERT_NE(port, 0);
+    {
+        QTcpServer taken;
+        ASSERT_FALSE(taken.listen(QHostAddress::Any, port)) << "the window does not listen";
+    }
+
+    window.show();
+    bool timedOut = false;
+    QTimer::singleShot(0, &window, [&] { GetParam().end(window); });
+    QTimer::singleShot(5000, qApp, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    QApplication::exec();
+    ASSERT_FALSE(timedOut);
+
+    QTcpServer next;
+    EXPECT_TRUE(next.listen(QHostAddress::Any, port)) << next.errorString().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, CrossLineWidgetEndTest,
+    ::testing::Values(
+        EndCase{"TerminateMessage",
+                [](CrossLineWidget &window) {
+                    window.processWebSocketMessage(QStringLiteral("$DAVARIV,CALIBRATION,TERMINATE_CALIB"));
+                }},
+        EndCase{"WindowClosed", [](CrossLineWidget &window) { window.close(); }}),
+    [](const ::testing::TestParamInfo<EndCase> &info) { return std::string(info.param.name); });
+
 TEST_F(CrossLineWidgetTest, ClosingHidesTheProgressWindows)
 {
     CrossLineWidget window(CrossLineWidget::POSTPROCESSING);

@@ -4,11 +4,14 @@
 #include "crosslinedata_test_support.h"
 
 #include "cprojection.h"
+#include "log_capture.h"
 #include "surveygenerator.h"
 
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+
+#include <atomic>
 
 namespace {
 
@@ -179,5 +182,85 @@ TEST(ThreadedRecalculation, LoadThenRecalculateThroughQueuedConnections)
     thread.wait();
     delete data;
 }
+
+// A thread asked to stop (as the window asks its data thread when the
+// program ends) ends its load or recalculation early: a load before its
+// next raw file (not even opened) and before the next datagram, a
+// recalculation before the next sounding. The same job in a thread not
+// asked to stop does its whole work.
+struct StopCase {
+    const char *name;
+    bool recalculation;                               // else a load
+    void (*job)(CrossLineData &data, const QString &file); // in the thread
+    bool fileOpened;                                  // when asked to stop
+};
+
+void PrintTo(const StopCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ThreadedStop : public ::testing::TestWithParam<StopCase>
+{
+};
+
+TEST_P(ThreadedStop, JobEndsEarlyOnceTheThreadIsAskedToStop)
+{
+    const StopCase &c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const nexra::SurveyGenerator generator(survey());
+    QStringList files;
+    ASSERT_TRUE(generator.write(dir.path(), &files));
+    const QString file = files.first();
+
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "asked to stop" : "not asked to stop");
+        CrossLineData data;
+        prepare(data, dir, generator, {file});
+        QList<SoundingData> loaded;
+        if (c.recalculation) {
+            data.loadRegionData();
+            data.loadCorridorData();
+            loaded = data.corridorDepths(file);
+            ASSERT_GT(loaded.size(), 100);
+            data.setAttitudeCorrections(1.0f, 0.0f, 0.0f, 0);
+        }
+        LogCapture cap("CrossLineData");
+        // The job's results come back through this flag: QThread::wait
+        // synchronises inside Qt, where ThreadSanitizer does not see it.
+        std::atomic<bool> done{false};
+        QThread *thread = QThread::create([&] {
+            if (stop)
+                QThread::currentThread()->requestInterruption();
+            c.job(data, file);
+            done.store(true, std::memory_order_release);
+        });
+        thread->start();
+        ASSERT_TRUE(thread->wait(60000));
+        delete thread;
+        ASSERT_TRUE(done.load(std::memory_order_acquire));
+
+        if (c.recalculation) {
+            EXPECT_EQ(sameLists(data.corridorDepths(file), loaded), stop);
+        } else {
+            const bool opened = !cap.messages().filter(QStringLiteral("Start getSurveyLineRegionData")).isEmpty();
+            EXPECT_EQ(opened, !stop || c.fileOpened);
+            data.loadCorridorData();
+            EXPECT_EQ(data.corridorDepths(file).isEmpty(), stop);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, ThreadedStop,
+    ::testing::Values(
+        StopCase{"LoadBeforeItsFirstFile", false,
+                 [](CrossLineData &data, const QString &) { data.loadRegionData(); }, false},
+        StopCase{"FileBeforeItsFirstDatagram", false,
+                 [](CrossLineData &data, const QString &file) { data.getSurveyLineRegionData(file); }, true},
+        StopCase{"RecalculationBeforeItsFirstSounding", true,
+                 [](CrossLineData &data, const QString &) { data.recalculateTQ(false); }, false}),
+    [](const ::testing::TestParamInfo<StopCase> &info) { return std::string(info.param.name); });
 
 #include "threaded_recalculation_test.moc"
