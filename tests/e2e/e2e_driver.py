@@ -306,7 +306,7 @@ class Caller:
 
     @classmethod
     async def open(cls):
-        ws = await websockets.connect("ws://127.0.0.1:%d" % CALLER_PORT, open_timeout=10,
+        ws = await websockets.connect("ws://127.0.0.1:%d" % CALLER_PORT, open_timeout=30,
                                       ping_interval=None, max_size=None)
         return cls(ws)
 
@@ -318,14 +318,14 @@ class Caller:
             pass
         self.closed = True
 
-    async def expect(self, message, timeout=10):
+    async def expect(self, message, timeout=30):
         deadline = time.monotonic() + timeout
         while message not in self.received:
             if time.monotonic() > deadline:
                 raise CaseFailed("caller did not receive %r (got %r)" % (message, self.received))
             await asyncio.sleep(0.02)
 
-    async def expect_closed(self, timeout=10):
+    async def expect_closed(self, timeout=30):
         deadline = time.monotonic() + timeout
         while not self.closed:
             if time.monotonic() > deadline:
@@ -348,7 +348,7 @@ async def greeted_caller():
     return caller
 
 
-async def wait_until(predicate, what, timeout=10):
+async def wait_until(predicate, what, timeout=30):
     deadline = time.monotonic() + timeout
     while not predicate():
         if time.monotonic() > deadline:
