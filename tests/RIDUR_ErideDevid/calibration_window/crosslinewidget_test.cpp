@@ -11,7 +11,7 @@
 #include "log_capture.h"
 #include "platformpaths.h"
 #ifdef Q_OS_UNIX
-#include "special_files.h"
+#include "non_regular_files.h"
 #endif
 
 #include <QAction>

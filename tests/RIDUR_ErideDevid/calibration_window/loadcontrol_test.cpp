@@ -5,7 +5,7 @@
 #include "debug_capture.h"
 #include "log_capture.h"
 #ifdef Q_OS_UNIX
-#include "special_files.h"
+#include "non_regular_files.h"
 #endif
 
 #include <QAbstractSeries>

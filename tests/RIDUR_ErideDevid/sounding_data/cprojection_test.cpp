@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #ifdef Q_OS_UNIX
-#include "special_files.h"
+#include "non_regular_files.h"
 #endif
 
 #include <atomic>
