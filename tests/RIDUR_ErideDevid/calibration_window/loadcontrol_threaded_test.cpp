@@ -75,6 +75,16 @@ protected:
         ui->corridorWidth->setValue(20);
     }
 
+    // A new window in place of the one under test, for the same requests
+    // one after the other.
+    void freshWindow()
+    {
+        w.reset();
+        w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+        ui = CrossLineWidgetInspector::ui(*w);
+        data = CrossLineWidgetInspector::crossLineData(*w);
+    }
+
     // A caller request: notes its name and checks that no job runs (the
     // window counts the request itself as busy while it is carried out).
     void callerRequest(const QString &name, bool reload)
@@ -220,10 +230,7 @@ TEST_F(RequestQueueThreadedTest, RequestsDuringJobsRunInOrderAfterTheAnswers)
     ASSERT_FALSE(queued.corridor.value(0).isEmpty() && queued.corridor.value(1).isEmpty());
 
     // The same requests one after the other, on a fresh window.
-    w.reset();
-    w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
-    ui = CrossLineWidgetInspector::ui(*w);
-    data = CrossLineWidgetInspector::crossLineData(*w);
+    freshWindow();
     countJobs();
     w->setProjectionFile(writeProjectionDefinition(dir));
     {
@@ -327,10 +334,7 @@ TEST_F(RequestQueueThreadedTest, BoxEditsAndWidthChangesWhileACallerFloods)
     ASSERT_GT(churned.corridor.value(0).size() + churned.corridor.value(1).size(), 0);
 
     // A fresh window: a load and one recalculation with the same boxes.
-    w.reset();
-    w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
-    ui = CrossLineWidgetInspector::ui(*w);
-    data = CrossLineWidgetInspector::crossLineData(*w);
+    freshWindow();
     w->setProjectionFile(writeProjectionDefinition(dir));
     {
         const QSignalBlocker quiet(ui->corridorWidth);
@@ -390,10 +394,7 @@ TEST_F(RequestQueueThreadedTest, AStormOfCrossLinesDuringALoadLoadsOnlyTheNewest
 
     // The same messages one after the other, each once the one before has
     // been carried out, on a fresh window.
-    w.reset();
-    w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
-    ui = CrossLineWidgetInspector::ui(*w);
-    data = CrossLineWidgetInspector::crossLineData(*w);
+    freshWindow();
     countJobs();
     loads = 0;
     countLoads();
