@@ -7,6 +7,7 @@
 #include "displaydata.h"
 #include "soundingdata.h"
 
+#include <QColor>
 #include <QFile>
 #include <QHash>
 #include <QList>
@@ -151,28 +152,37 @@ private:
                        bool redrawOriginal, bool originalOnly);
     void addSeriesPoints(const QString &lineName, QVector<QVector<QPointF>> &pointLists,
                          QStringList &seriesNames, const QList<FloatPoint> &points);
-    // One series to draw: a line of the rebuild, or a kept series copied
-    // into a new chart.
-    struct SeriesLine {
+    // A line of the chart: its points and looks, and its series while it
+    // is shown. A hidden line has no series: QtCharts answers every change
+    // of a series' visibility, and every series added, with a search
+    // through all the chart's series, so hidden lines stay out of it.
+    struct ChartLine {
         QString name;
         QVector<QPointF> points;
-        bool markers; // a scatter series, else a line series
-        qreal markerSize;
-        bool visible;
-        bool listed; // gets a legend item
-        static SeriesLine copyOf(const QtCharts::QXYSeries *series);
+        bool markers = false; // a scatter series, else a line series
+        qreal markerSize = 0.0;
+        QColor colour;
+        bool shown = true;
+        QtCharts::QXYSeries *series = nullptr;
     };
-    // Draws the lines into the chart, refilling the given series (in chart
-    // order, shown) for the first lines and adding new series for the rest.
-    void drawSeries(const QVector<SeriesLine> &lines, const QList<QtCharts::QXYSeries *> &refilled);
+    // Gives the shown lines without a series one, refilling the given
+    // series (in chart order) first and adding new ones for the rest.
+    // Lines from firstListed on get legend items.
+    void drawSeries(const QList<QtCharts::QXYSeries *> &refilled, int firstListed);
+    // Takes a line's series out of the chart and deletes it.
+    void removeLineSeries(ChartLine &line);
+    // Hides the lines at once: a new chart with the lines left shown when
+    // more than one of them is in the chart.
+    void hideLines(const QVector<int> &lines);
     // A new, empty chart in the view; the old one is released. Kept axes are
-    // made anew over the same ranges and titles.
+    // made anew over the same ranges and titles, and the lines stay, without
+    // series; otherwise the lines go too.
     void replaceChart(bool keepAxes);
     // Deletes the chart with its series and axes, at a cost linear in the
-    // series; chart and axes become null.
+    // series; chart and axes become null, the lines lose their series.
     void releaseChart();
-    // Fills seriesByName from the chart's series.
-    void indexSeriesNames();
+    // Fills lineByName from chartLines.
+    void indexLineNames();
     // The work of updateViewData and updateDisplayGraphs, run while the data
     // thread is idle (runWhenDataIdle).
     void rebuildViewData(bool headChanged, int headIndex);
@@ -255,7 +265,9 @@ private:
     // unchecked, and those of lines as loaded: the lines as the user had
     // them, the lines as loaded hidden. Only items of lines as loaded when
     // asked.
-    void restoreLegend(bool linesAsLoadedOnly);
+    // Returns the lines (in chartLines) whose items it unchecked; the chart
+    // is left to the caller.
+    QVector<int> restoreLegend(bool linesAsLoadedOnly);
 
     // ---- Caller (crosslinewidget_caller.cpp) ----
     // The caller's WebSocket listener; a child.
@@ -312,9 +324,11 @@ private:
     QtCharts::QChartView *chartView = nullptr;
     QtCharts::QValueAxis *axisX = nullptr;
     QtCharts::QValueAxis *axisY = nullptr;
-    // The first series of the chart with each name: the one a legend item
-    // of that text shows or hides.
-    QHash<QString, QtCharts::QAbstractSeries *> seriesByName;
+    // Every line drawn, in legend order.
+    QVector<ChartLine> chartLines;
+    // The first line of each name: the one a legend item of that text shows
+    // or hides.
+    QHash<QString, int> lineByName;
     QWebSocket *clientSocket = nullptr;
     QFile styleSheetFile;
     Ui::CalibrationWidget *ui = nullptr;

@@ -16,6 +16,7 @@
 #include <QOpenGLContext>
 #include <QPixmap>
 #include <QScatterSeries>
+#include <QSet>
 #include <QValueAxis>
 
 #include <log4cplus/log4cplus.h>
@@ -87,6 +88,25 @@ void deleteChart(QChart *chart)
 bool isOfKind(const QAbstractSeries *series, bool pointMode)
 {
     return series->type() == (pointMode ? QAbstractSeries::SeriesTypeScatter : QAbstractSeries::SeriesTypeLine);
+}
+
+// The colour the chart's theme gives the series at an index: the theme's
+// colours in turn, read once from a chart of the library's default theme.
+QColor themeColour(int index)
+{
+    static const QList<QColor> colours = [] {
+        QChart sample;
+        QList<QColor> found;
+        for (int i = 0; i < 256; ++i) {
+            auto *s = new QLineSeries();
+            sample.addSeries(s);
+            if (!found.isEmpty() && s->color() == found.first())
+                break;
+            found << s->color();
+        }
+        return found;
+    }();
+    return colours.at(index % colours.size());
 }
 
 // QtCharts draws an OpenGL series only into an OpenGL context; where none can
@@ -222,18 +242,22 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         }
     }
 
-    // Chart: the series it keeps as they are (the lines as loaded, when they
-    // are not drawn again) and those whose place the new lines take.
+    // Lines: those kept as they are (the lines as loaded, when they are not
+    // drawn again) and the series whose places the new lines take.
     if (!chart)
         replaceChart(false);
-    QList<QXYSeries *> kept;
+    QVector<ChartLine> lines;
+    QSet<const QAbstractSeries *> keptSeries;
+    for (const ChartLine &line : qAsConst(chartLines)) {
+        if (!redrawOriginal && line.name.endsWith(origSuffix)) {
+            lines << line;
+            keptSeries << line.series;
+        }
+    }
     QList<QXYSeries *> replaced;
     for (QAbstractSeries *s : chart->series()) {
-        auto *xy = static_cast<QXYSeries *>(s);
-        if (!redrawOriginal && s->name().endsWith(origSuffix))
-            kept << xy;
-        else
-            replaced << xy;
+        if (!keptSeries.contains(s))
+            replaced << static_cast<QXYSeries *>(s);
     }
     const qint64 mark1 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [1] = ") << (mark1 - start));
@@ -259,31 +283,40 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     const qint64 mark2 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [2] = ") << (mark2 - mark1));
 
-    // The lines refill the series they replace, in order, when these are of
-    // the kind the display mode draws and shown: every series keeps its
-    // place, and so the theme's colour a new series there would get. Series
-    // left over would have to be removed one by one, series of the other kind
-    // too, and hidden ones shown one by one, each at a cost that grows with
-    // the chart's series; the chart is then made anew instead, the kept
-    // series copied into it first.
+    // The new lines refill the series they replace, in order, when these are
+    // of the kind the display mode draws: every series keeps its place.
+    // Series left over, series of the other kind, and kept lines now hidden
+    // whose series are in the chart would have to be removed one by one,
+    // each at a cost that grows with the chart's series; the chart is then
+    // made anew instead, with the kept lines that are shown.
     const bool pointMode = ui->displayModePoint->isChecked();
-    QVector<SeriesLine> lines;
     bool refill = replaced.size() <= pointLists.size();
     for (int i = 0; refill && i < replaced.size(); ++i)
-        refill = isOfKind(replaced.at(i), pointMode) && replaced.at(i)->isVisible();
+        refill = isOfKind(replaced.at(i), pointMode);
+    for (const ChartLine &line : qAsConst(lines))
+        refill = refill && (line.shown || !line.series);
     if (refill) {
         // As with new series, the next zoom starts from the ranges set below.
         if (redrawOriginal && chart->isZoomed())
             chart->zoomReset();
     } else {
-        for (const QXYSeries *s : qAsConst(kept))
-            lines << SeriesLine::copyOf(s);
         replaced.clear();
         replaceChart(true);
+        for (ChartLine &line : lines)
+            line.series = nullptr;
     }
-    for (int i = 0; i < pointLists.size(); ++i)
-        lines << SeriesLine{seriesNames.at(i), pointLists.at(i), pointMode,
-                            qreal(ui->displayPointSize->value()), true, true};
+    const int firstNew = lines.size();
+    for (int i = 0; i < pointLists.size(); ++i) {
+        ChartLine line;
+        line.name = seriesNames.at(i);
+        line.points = pointLists.at(i);
+        line.markers = pointMode;
+        line.markerSize = qreal(ui->displayPointSize->value());
+        line.colour = themeColour(firstNew + i);
+        lines << line;
+    }
+    chartLines = lines;
+    indexLineNames();
 
     // X axis, widened by 2 % on both sides.
     if (!axisX) {
@@ -318,8 +351,7 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     const qint64 mark4 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [4] = ") << (mark4 - mark2));
 
-    drawSeries(lines, replaced);
-    indexSeriesNames();
+    drawSeries(replaced, firstNew);
     const qint64 mark5 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [5] = ") << (mark5 - mark4));
 
@@ -351,30 +383,29 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() = ") << (end - start));
 }
 
-CrossLineWidget::SeriesLine CrossLineWidget::SeriesLine::copyOf(const QXYSeries *series)
+void CrossLineWidget::drawSeries(const QList<QXYSeries *> &refilled, int firstListed)
 {
-    const auto *scatter = qobject_cast<const QScatterSeries *>(series);
-    return SeriesLine{series->name(), series->pointsVector(), scatter != nullptr,
-                      scatter ? scatter->markerSize() : 0.0, series->isVisible(), false};
-}
-
-void CrossLineWidget::drawSeries(const QVector<SeriesLine> &lines, const QList<QXYSeries *> &refilled)
-{
+    if (!chart || !axisX || !axisY)
+        return;
+    QVector<int> drawn;
+    for (int i = 0; i < chartLines.size(); ++i) {
+        if (chartLines.at(i).shown && !chartLines.at(i).series)
+            drawn << i;
+    }
     // One series per line, in stages over all lines; the per-series timings
     // are written afterwards.
     enum Stage { Made, Filled, Added, Attached, Listed, Stages };
-    std::vector<std::array<qint64, Stages>> spent(size_t(lines.size()), std::array<qint64, Stages>{});
+    std::vector<std::array<qint64, Stages>> spent(size_t(drawn.size()), std::array<qint64, Stages>{});
     // An OpenGL series converts all its points on every range change, so it
     // is filled after it is added and attached. An axis whose ends meet
     // takes its range from the series attached to it, which must then hold
     // its points already.
     const bool fillFirst = !hasSpan(axisX) || !hasSpan(axisY);
     const bool useOpenGL = openGLAvailable();
-    const int count = lines.size();
-    const int reused = refilled.size();
-    QVector<QXYSeries *> series(count);
+    const int count = drawn.size();
+    const int reused = std::min(int(refilled.size()), count);
     for (int i = 0; i < count; ++i) {
-        const SeriesLine &line = lines.at(i);
+        ChartLine &line = chartLines[drawn.at(i)];
         const qint64 begun = nowMs();
         QXYSeries *s = i < reused ? refilled.at(i) : nullptr;
         if (!s) {
@@ -384,8 +415,6 @@ void CrossLineWidget::drawSeries(const QVector<SeriesLine> &lines, const QList<Q
                 s = new QLineSeries();
             s->setUseOpenGL(useOpenGL);
             connect(s, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
-            // Before the series is in the chart a change costs nothing.
-            s->setVisible(line.visible);
         }
         if (line.markers)
             static_cast<QScatterSeries *>(s)->setMarkerSize(line.markerSize);
@@ -395,39 +424,43 @@ void CrossLineWidget::drawSeries(const QVector<SeriesLine> &lines, const QList<Q
         if (fillFirst || i < reused)
             s->replace(line.points);
         spent[size_t(i)][Filled] = nowMs() - made;
-        series[i] = s;
+        line.series = s;
     }
     // The new series are added, then attached to one axis after the other:
     // each axis keeps its connections to them together, which their removal
     // searches through.
     for (int i = reused; i < count; ++i) {
         const qint64 begun = nowMs();
-        chart->addSeries(series.at(i));
+        chart->addSeries(chartLines.at(drawn.at(i)).series);
         spent[size_t(i)][Added] = nowMs() - begun;
     }
     for (QValueAxis *axis : {axisX, axisY}) {
         for (int i = reused; i < count; ++i) {
             const qint64 begun = nowMs();
-            series.at(i)->attachAxis(axis);
+            chartLines.at(drawn.at(i)).series->attachAxis(axis);
             spent[size_t(i)][Attached] += nowMs() - begun;
         }
     }
     for (int i = 0; i < count; ++i) {
-        const SeriesLine &line = lines.at(i);
-        QXYSeries *s = series.at(i);
+        const int index = drawn.at(i);
+        const ChartLine &line = chartLines.at(index);
+        QXYSeries *s = line.series;
         const qint64 begun = nowMs();
         if (!fillFirst && i >= reused)
             s->replace(line.points);
         const qint64 filled = nowMs();
         spent[size_t(i)][Filled] += filled - begun;
-        if (line.listed) {
+        // The theme colours a series by its place among those added; a line
+        // keeps the colour of its place among all lines, shown or not.
+        s->setColor(line.colour);
+        if (line.markers)
+            static_cast<QScatterSeries *>(s)->setBorderColor(line.colour);
+        if (index >= firstListed) {
             QPixmap square(16, 16);
-            square.fill(s->color());
+            square.fill(line.colour);
             auto *item = new QListWidgetItem(QIcon(square), line.name, ui->listWidget);
             item->setCheckState(Qt::Checked);
         }
-        if (line.markers)
-            static_cast<QScatterSeries *>(s)->setBorderColor(s->color());
         spent[size_t(i)][Listed] = nowMs() - filled;
     }
     for (const auto &stages : spent) {
@@ -436,6 +469,33 @@ void CrossLineWidget::drawSeries(const QVector<SeriesLine> &lines, const QList<Q
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][3] = ") << stages[Added]);
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][4] = ") << stages[Attached]);
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][5] = ") << stages[Listed]);
+    }
+}
+
+void CrossLineWidget::removeLineSeries(ChartLine &line)
+{
+    if (!line.series)
+        return;
+    chart->removeSeries(line.series);
+    delete line.series;
+    line.series = nullptr;
+}
+
+void CrossLineWidget::hideLines(const QVector<int> &lines)
+{
+    int inChart = 0;
+    for (int index : lines) {
+        ChartLine &line = chartLines[index];
+        line.shown = false;
+        if (line.series)
+            ++inChart;
+    }
+    if (inChart == 1) {
+        for (int index : lines)
+            removeLineSeries(chartLines[index]);
+    } else if (inChart > 1) {
+        replaceChart(true);
+        drawSeries({}, chartLines.size());
     }
 }
 
@@ -462,6 +522,10 @@ void CrossLineWidget::replaceChart(bool keepAxes)
     if (chartView)
         chartView->setChart(next);
     releaseChart();
+    if (!keepAxes) {
+        chartLines.clear();
+        lineByName.clear();
+    }
     chart = next;
     axisX = nextX;
     axisY = nextY;
@@ -473,20 +537,20 @@ void CrossLineWidget::releaseChart()
     chart = nullptr;
     axisX = nullptr;
     axisY = nullptr;
-    seriesByName.clear();
+    for (ChartLine &line : chartLines)
+        line.series = nullptr;
     if (old)
         deleteChart(old);
 }
 
-void CrossLineWidget::indexSeriesNames()
+void CrossLineWidget::indexLineNames()
 {
-    seriesByName.clear();
-    const QList<QAbstractSeries *> all = chart->series();
-    seriesByName.reserve(all.size());
-    for (QAbstractSeries *s : all) {
-        // The first series of a name answers for it.
-        if (!seriesByName.contains(s->name()))
-            seriesByName.insert(s->name(), s);
+    lineByName.clear();
+    lineByName.reserve(chartLines.size());
+    for (int i = 0; i < chartLines.size(); ++i) {
+        // The first line of a name answers for it.
+        if (!lineByName.contains(chartLines.at(i).name))
+            lineByName.insert(chartLines.at(i).name, i);
     }
 }
 
@@ -579,8 +643,15 @@ void CrossLineWidget::lineStateChanged(QListWidgetItem *item)
 {
     if (!chartReady || !chart || !item)
         return;
-    if (QAbstractSeries *s = seriesByName.value(item->text()))
-        s->setVisible(item->checkState() == Qt::Checked);
+    const int index = lineByName.value(item->text(), -1);
+    if (index < 0)
+        return;
+    ChartLine &line = chartLines[index];
+    line.shown = item->checkState() == Qt::Checked;
+    if (!line.shown)
+        removeLineSeries(line);
+    else if (!line.series)
+        drawSeries({}, chartLines.size());
 }
 
 void CrossLineWidget::updateDisplayGraphs(bool update)
@@ -608,6 +679,10 @@ void CrossLineWidget::updateDisplayGraphPointsSize(int newSize)
         for (QAbstractSeries *s : series) {
             if (auto *scatter = qobject_cast<QScatterSeries *>(s))
                 scatter->setMarkerSize(newSize);
+        }
+        for (ChartLine &line : chartLines) {
+            if (line.markers)
+                line.markerSize = newSize;
         }
     }
     updateDisplayGraphs(true);

@@ -245,7 +245,7 @@ void CrossLineWidget::recalcDone(bool preview)
     if (!preview)
         drawRecalculatedLines();
     chartReady = true;
-    restoreLegend(false);
+    hideLines(restoreLegend(false));
 
     connectInstallationControls();
     recalculateIfEditedMeanwhile();
@@ -268,19 +268,19 @@ void CrossLineWidget::drawRecalculatedLines()
     if (head >= 0 && head <= 2)
         displayData.setHead(head);
     displayData.setRecalculatedData(crossLineData);
-    // The lines as loaded that the legend's restore hides go first, while the
-    // chart holds no recalculated lines: QtCharts answers each change of a
-    // series' visibility with a search through all the chart's series.
-    if (chart) {
-        chartReady = true;
-        restoreLegend(true);
-        chartReady = false;
-    }
+    // The lines as loaded that the legend's restore hides leave the chart
+    // with this rebuild, at once, not one by one.
+    for (int line : restoreLegend(true))
+        chartLines[line].shown = false;
     createChartUI(currentXDisplayType(), currentYDisplayType(), false, false, false);
 }
 
-void CrossLineWidget::restoreLegend(bool linesAsLoadedOnly)
+QVector<int> CrossLineWidget::restoreLegend(bool linesAsLoadedOnly)
 {
+    // The items change while the chart does not follow them one by one.
+    const bool ready = chartReady;
+    chartReady = false;
+    QVector<int> hidden;
     for (int row = 0; row < ui->listWidget->count(); ++row) {
         QListWidgetItem *item = ui->listWidget->item(row);
         if (item->checkState() != Qt::Checked)
@@ -290,9 +290,15 @@ void CrossLineWidget::restoreLegend(bool linesAsLoadedOnly)
         const auto saved = lineCheckStates.constFind(item->text());
         if (saved == lineCheckStates.constEnd())
             continue;
-        if (!saved.value() || item->text().contains(QLatin1String(" - orig")))
+        if (!saved.value() || item->text().contains(QLatin1String(" - orig"))) {
             item->setCheckState(Qt::Unchecked);
+            const int line = lineByName.value(item->text(), -1);
+            if (line >= 0)
+                hidden << line;
+        }
     }
+    chartReady = ready;
+    return hidden;
 }
 
 void CrossLineWidget::recalculateIfEditedMeanwhile()

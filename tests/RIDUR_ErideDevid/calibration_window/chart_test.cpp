@@ -166,6 +166,50 @@ protected:
         return names;
     }
 
+    // Every line of the chart, shown or hidden, in legend order.
+    QStringList lineNames() const
+    {
+        QStringList names;
+        for (const auto &line : Inspector::chartLines(*window))
+            names << line.name;
+        return names;
+    }
+
+    // Line i is drawn: its series is in the chart and visible.
+    bool lineShown(int i) const
+    {
+        const auto lines = Inspector::chartLines(*window);
+        QXYSeries *s = i < lines.size() ? lines.at(i).series : nullptr;
+        return s && series().contains(s) && s->isVisible();
+    }
+
+    // The colour of each line: its series' while shown.
+    QList<QColor> lineColours() const
+    {
+        QList<QColor> out;
+        for (const auto &line : Inspector::chartLines(*window))
+            out << (line.series ? line.series->color() : line.colour);
+        return out;
+    }
+
+    // The chart holds one series for each shown line and no other.
+    ::testing::AssertionResult chartHoldsShownLinesOnly() const
+    {
+        QList<QXYSeries *> ofLines;
+        for (const auto &line : Inspector::chartLines(*window)) {
+            if (line.shown != (line.series != nullptr))
+                return ::testing::AssertionFailure() << line.name.toStdString() << (line.shown ? " shown without a series" : " hidden with a series");
+            if (line.series)
+                ofLines << line.series;
+        }
+        QList<QXYSeries *> inChart = series();
+        std::sort(ofLines.begin(), ofLines.end());
+        std::sort(inChart.begin(), inChart.end());
+        if (ofLines != inChart)
+            return ::testing::AssertionFailure() << inChart.size() << " series in the chart, " << ofLines.size() << " lines shown";
+        return ::testing::AssertionSuccess();
+    }
+
     QStringList legendTexts() const
     {
         QStringList texts;
@@ -230,7 +274,7 @@ TEST_P(ChartFlags, SeriesLegendAndRange)
     ASSERT_EQ(seriesNames(), origNames + recalcNames);
     // The user hides the first line and sets an X range of his own.
     ui->listWidget->item(0)->setCheckState(Qt::Unchecked);
-    ASSERT_FALSE(series().at(0)->isVisible());
+    ASSERT_FALSE(lineShown(0));
     ui->horizontalRangeCheckBox->setChecked(false);
     ui->horizontalRangeLeftSpinBox->setValue(3.0);
     ui->horizontalRangeRightSpinBox->setValue(7.0);
@@ -242,11 +286,12 @@ TEST_P(ChartFlags, SeriesLegendAndRange)
 
     draw(rowBeamNo, rowTwoWayTime, c.forceRange, c.redrawOriginal, c.originalOnly);
 
-    EXPECT_EQ(seriesNames(), c.names);
+    EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
+    EXPECT_TRUE(chartHoldsShownLinesOnly());
     for (int i = 0; i < c.names.size(); ++i)
-        EXPECT_EQ(series().at(i)->isVisible(), c.checked.at(i)) << i;
+        EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
     for (QXYSeries *s : series()) {
         EXPECT_EQ(s->attachedAxes().size(), 2);
         EXPECT_TRUE(s->attachedAxes().contains(Inspector::axisX(*window)));
@@ -366,28 +411,37 @@ TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
     // As the load's answer (the lines as loaded only) or a recalculation's.
     draw(rowBeamNo, rowTwoWayTime, false, c.redrawOriginal, c.redrawOriginal);
 
-    EXPECT_EQ(seriesNames(), c.names);
+    EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    ASSERT_EQ(series().size(), c.names.size());
-    EXPECT_EQ(colours(series()), themeColours(c.names.size()));
+    ASSERT_TRUE(chartHoldsShownLinesOnly());
+    const QList<QColor> theme = themeColours(c.names.size());
+    EXPECT_EQ(lineColours(), theme);
     for (int i = 0; i < c.names.size(); ++i) {
-        EXPECT_EQ(series().at(i)->isVisible(), c.checked.at(i)) << i;
-        EXPECT_EQ(series().at(i)->attachedAxes().size(), 2) << i;
-        EXPECT_EQ(ui->listWidget->item(i)->icon().pixmap(16, 16).toImage().pixelColor(8, 8),
-                  series().at(i)->color()) << i;
+        EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
+        EXPECT_EQ(ui->listWidget->item(i)->icon().pixmap(16, 16).toImage().pixelColor(8, 8), theme.at(i)) << i;
     }
+    for (QXYSeries *s : series())
+        EXPECT_EQ(s->attachedAxes().size(), 2) << s->name().toStdString();
     EXPECT_TRUE(Inspector::chart(*window)->axes().contains(Inspector::axisX(*window)));
     EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->min(), 1.0);
     EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), 4.0);
     EXPECT_EQ(Inspector::chartView(*window)->chart(), Inspector::chart(*window));
 
-    // Each item acts on its series.
+    // Each item acts on its line, which is shown in its own colour on both
+    // axes.
     for (int i = 0; i < c.names.size(); ++i) {
         QListWidgetItem *item = ui->listWidget->item(i);
         const bool shown = item->checkState() == Qt::Checked;
         item->setCheckState(shown ? Qt::Unchecked : Qt::Checked);
-        EXPECT_EQ(series().at(i)->isVisible(), !shown) << i;
+        EXPECT_EQ(lineShown(i), !shown) << i;
+        EXPECT_TRUE(chartHoldsShownLinesOnly()) << i;
+        if (!shown) {
+            QXYSeries *s = Inspector::chartLines(*window).at(i).series;
+            ASSERT_NE(s, nullptr) << i;
+            EXPECT_EQ(s->color(), theme.at(i)) << i;
+            EXPECT_EQ(s->attachedAxes().size(), 2) << i;
+        }
     }
 }
 
@@ -431,16 +485,17 @@ TEST_F(ChartTest, LegendItemsCarrySeriesColourAndHideTheirSeries)
     }
     EXPECT_NE(series().at(0)->color(), series().at(1)->color());
     ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
-    EXPECT_TRUE(series().at(0)->isVisible());
-    EXPECT_FALSE(series().at(1)->isVisible());
+    EXPECT_TRUE(lineShown(0));
+    EXPECT_FALSE(lineShown(1));
     ui->listWidget->item(1)->setCheckState(Qt::PartiallyChecked);
-    EXPECT_FALSE(series().at(1)->isVisible());
+    EXPECT_FALSE(lineShown(1));
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
-    EXPECT_TRUE(series().at(1)->isVisible());
+    EXPECT_TRUE(lineShown(1));
+    EXPECT_TRUE(chartHoldsShownLinesOnly());
     // Nothing acts while the chart is being rebuilt.
     Inspector::chartReady(*window) = false;
     ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
-    EXPECT_TRUE(series().at(1)->isVisible());
+    EXPECT_TRUE(lineShown(1));
 }
 
 TEST_F(ChartTest, SameFileNameInTwoFoldersTogglesFirstSeriesOnly)
@@ -449,9 +504,65 @@ TEST_F(ChartTest, SameFileNameInTwoFoldersTogglesFirstSeriesOnly)
     draw(rowBeamNo, rowDepth, true, true, true);
     ASSERT_EQ(seriesNames(), QStringList({"a.nexra:0 - orig", "a.nexra:0 - orig"}));
     ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
-    EXPECT_FALSE(series().at(0)->isVisible());
-    EXPECT_TRUE(series().at(1)->isVisible());
+    EXPECT_FALSE(lineShown(0));
+    EXPECT_TRUE(lineShown(1));
 }
+
+// A recalculation's answer hides the lines as loaded; they stay in the
+// legend and come back, as drawn before and in their own colour, when
+// checked again. A preview answer draws nothing new and hides them too.
+struct AnswerCase {
+    const char *name;
+    bool preview;
+    QStringList names;
+    QList<bool> checked;
+};
+
+const AnswerCase answerCases[] = {
+    {"Full", false,
+     {"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig", "a.nexra:0", "b.nexra:0", "c.nexra:0"},
+     {false, false, false, true, true, true}},
+    {"Preview", true, {"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"}, {false, false, false}},
+};
+
+class ChartAnswer : public ChartTest, public ::testing::WithParamInterface<AnswerCase>
+{
+};
+
+TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
+{
+    const AnswerCase &c = GetParam();
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})}, true);
+    draw(rowBeamNo, rowDepth, true, true, true);
+    QList<QVector<QPointF>> asLoaded;
+    for (QXYSeries *s : series())
+        asLoaded << s->pointsVector();
+    ASSERT_EQ(asLoaded.size(), 3);
+
+    Inspector::answerRecalculation(*window, c.preview);
+
+    EXPECT_EQ(lineNames(), c.names);
+    EXPECT_EQ(legendTexts(), c.names);
+    EXPECT_EQ(legendChecked(), c.checked);
+    ASSERT_TRUE(chartHoldsShownLinesOnly());
+    for (int i = 0; i < c.names.size(); ++i)
+        EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
+    EXPECT_EQ(lineColours(), themeColours(c.names.size()));
+    EXPECT_EQ(Inspector::chart(*window)->axes().size(), 2);
+    EXPECT_EQ(Inspector::chartView(*window)->chart(), Inspector::chart(*window));
+
+    ui->listWidget->item(1)->setCheckState(Qt::Checked);
+    ASSERT_TRUE(lineShown(1));
+    EXPECT_TRUE(chartHoldsShownLinesOnly());
+    QXYSeries *b = Inspector::chartLines(*window).at(1).series;
+    EXPECT_EQ(b->name(), "b.nexra:0 - orig");
+    EXPECT_EQ(b->pointsVector(), asLoaded.at(1));
+    EXPECT_EQ(b->color(), themeColours(2).at(1));
+    EXPECT_EQ(b->attachedAxes().size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Recalculation, ChartAnswer, ::testing::ValuesIn(answerCases),
+                         [](const ::testing::TestParamInfo<AnswerCase> &info) { return std::string(info.param.name); });
 
 TEST_F(ChartTest, SeriesNamesFromPathsWithoutSlash)
 {
