@@ -10,7 +10,11 @@
 // first frame (Rebuild), and the chart's release with both kinds of lines
 // (Teardown). Their cost per line should not grow with the number of lines:
 // the summary gives each stage's time per line at 5,000 lines over that at
-// 500. Run under xvfb-run so that an OpenGL context exists:
+// 500. Beside them, the bare QtCharts floor of the draw (Floor): as many
+// line series added to a new chart and drawn. QtCharts itself searches all
+// of a chart's series on every series added, so the floor's own cost per
+// line grows with the lines. Run under xvfb-run so that an OpenGL context
+// exists:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb ./bench_chart
 #include "crosslinedata.h"
 #include "crosslinewidget.h"
