@@ -7,7 +7,9 @@
 #include "displaydata.h"
 #include "soundingdata.h"
 
+#include <QBrush>
 #include <QColor>
+#include <QPen>
 #include <QFile>
 #include <QHash>
 #include <QList>
@@ -161,7 +163,9 @@ private:
         QVector<QPointF> points;
         bool markers = false; // a scatter series, else a line series
         qreal markerSize = 0.0;
-        QColor colour;
+        QColor colour; // what its series' color() gives
+        QPen pen;
+        QBrush brush; // of markers
         bool shown = true;
         QtCharts::QXYSeries *series = nullptr;
     };

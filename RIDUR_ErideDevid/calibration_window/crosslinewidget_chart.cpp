@@ -14,6 +14,7 @@
 #include <QListWidgetItem>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QPen>
 #include <QPixmap>
 #include <QScatterSeries>
 #include <QSet>
@@ -90,23 +91,35 @@ bool isOfKind(const QAbstractSeries *series, bool pointMode)
     return series->type() == (pointMode ? QAbstractSeries::SeriesTypeScatter : QAbstractSeries::SeriesTypeLine);
 }
 
-// The colour the chart's theme gives the series at an index: the theme's
-// colours in turn, read once from a chart of the library's default theme.
-QColor themeColour(int index)
+// The pen and brush the chart's theme gives a series of a kind at an index:
+// the theme's colours in turn, read once from a chart of the library's
+// default theme. A scatter series' border takes its fill colour.
+struct ThemeLook {
+    QPen pen;
+    QBrush brush;
+};
+
+ThemeLook themeLook(bool markers, int index)
 {
-    static const QList<QColor> colours = [] {
-        QChart sample;
-        QList<QColor> found;
+    static const auto sample = [](bool scatter) {
+        QChart chart;
+        QList<ThemeLook> looks;
         for (int i = 0; i < 256; ++i) {
-            auto *s = new QLineSeries();
-            sample.addSeries(s);
-            if (!found.isEmpty() && s->color() == found.first())
+            QXYSeries *s = scatter ? static_cast<QXYSeries *>(new QScatterSeries()) : new QLineSeries();
+            chart.addSeries(s);
+            ThemeLook look{s->pen(), s->brush()};
+            if (scatter)
+                look.pen.setColor(look.brush.color());
+            if (!looks.isEmpty() && look.pen == looks.first().pen && look.brush == looks.first().brush)
                 break;
-            found << s->color();
+            looks << look;
         }
-        return found;
-    }();
-    return colours.at(index % colours.size());
+        return looks;
+    };
+    static const QList<ThemeLook> lines = sample(false);
+    static const QList<ThemeLook> scatters = sample(true);
+    const QList<ThemeLook> &looks = markers ? scatters : lines;
+    return looks.at(index % looks.size());
 }
 
 // QtCharts draws an OpenGL series only into an OpenGL context; where none can
@@ -312,7 +325,10 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         line.points = pointLists.at(i);
         line.markers = pointMode;
         line.markerSize = qreal(ui->displayPointSize->value());
-        line.colour = themeColour(firstNew + i);
+        const ThemeLook look = themeLook(pointMode, firstNew + i);
+        line.pen = look.pen;
+        line.brush = look.brush;
+        line.colour = pointMode ? look.brush.color() : look.pen.color();
         lines << line;
     }
     chartLines = lines;
@@ -416,6 +432,15 @@ void CrossLineWidget::drawSeries(const QList<QXYSeries *> &refilled, int firstLi
             s->setUseOpenGL(useOpenGL);
             connect(s, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
         }
+        // The theme colours a series by its place among those added; a line
+        // keeps the look of its place among all lines, shown or not. Set
+        // before the series is in the chart, the look costs nothing there
+        // and the theme leaves it; a refilled series changes only when its
+        // look differs.
+        if (s->pen() != line.pen)
+            s->setPen(line.pen);
+        if (line.markers && s->brush() != line.brush)
+            s->setBrush(line.brush);
         if (line.markers)
             static_cast<QScatterSeries *>(s)->setMarkerSize(line.markerSize);
         s->setName(line.name);
@@ -450,11 +475,6 @@ void CrossLineWidget::drawSeries(const QList<QXYSeries *> &refilled, int firstLi
             s->replace(line.points);
         const qint64 filled = nowMs();
         spent[size_t(i)][Filled] += filled - begun;
-        // The theme colours a series by its place among those added; a line
-        // keeps the colour of its place among all lines, shown or not.
-        s->setColor(line.colour);
-        if (line.markers)
-            static_cast<QScatterSeries *>(s)->setBorderColor(line.colour);
         if (index >= firstListed) {
             QPixmap square(16, 16);
             square.fill(line.colour);
