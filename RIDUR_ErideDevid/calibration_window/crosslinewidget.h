@@ -9,11 +9,11 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QPen>
 #include <QFile>
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QPen>
 #include <QPointF>
 #include <QString>
 #include <QStringList>
@@ -163,11 +163,12 @@ private:
         QVector<QPointF> points;
         bool markers = false; // a scatter series, else a line series
         qreal markerSize = 0.0;
-        QColor colour; // what its series' color() gives
         QPen pen;
         QBrush brush; // of markers
         bool shown = true;
         QtCharts::QXYSeries *series = nullptr;
+        // What its series' color() gives.
+        QColor colour() const { return markers ? brush.color() : pen.color(); }
     };
     // Gives the shown lines without a series one, refilling the given
     // series (in chart order) first and adding new ones for the rest.

@@ -328,7 +328,6 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         const ThemeLook look = themeLook(pointMode, firstNew + i);
         line.pen = look.pen;
         line.brush = look.brush;
-        line.colour = pointMode ? look.brush.color() : look.pen.color();
         lines << line;
     }
     chartLines = lines;
@@ -477,7 +476,7 @@ void CrossLineWidget::drawSeries(const QList<QXYSeries *> &refilled, int firstLi
         spent[size_t(i)][Filled] += filled - begun;
         if (index >= firstListed) {
             QPixmap square(16, 16);
-            square.fill(line.colour);
+            square.fill(line.colour());
             auto *item = new QListWidgetItem(QIcon(square), line.name, ui->listWidget);
             item->setCheckState(Qt::Checked);
         }

@@ -55,7 +55,7 @@ struct CrossLineWidgetInspector {
     {
         QList<ChartLineState> out;
         for (const CrossLineWidget::ChartLine &line : w.chartLines)
-            out << ChartLineState{line.name, line.colour, line.shown, line.series};
+            out << ChartLineState{line.name, line.colour(), line.shown, line.series};
         return out;
     }
     // A recalculation's answer as the window gives it, from the legend's
