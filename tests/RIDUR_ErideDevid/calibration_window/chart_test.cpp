@@ -334,14 +334,6 @@ QList<QColor> themeColours(int count)
     return colours;
 }
 
-QList<QColor> colours(const QList<QXYSeries *> &series)
-{
-    QList<QColor> out;
-    for (const QXYSeries *s : series)
-        out << s->color();
-    return out;
-}
-
 // What a rebuild leaves when the chart held more lines before, or the
 // user had hidden some: every line as a new chart of these lines shows it,
 // the kept lines as loaded as the user left them, each legend item in its
