@@ -15,6 +15,15 @@ function(ridur_use_scratch)
   set_property(TEST ${ARGN} APPEND PROPERTY ENVIRONMENT "TMPDIR=${RIDUR_TEST_SCRATCH_DIR}")
 endfunction()
 
+# RIDUR_XVFB_SESSION: runs a test under an X server of its own
+# (tests/common/xvfb_session.sh <screen> <command>...); empty without Xvfb.
+find_program(RIDUR_XVFB Xvfb)
+find_program(RIDUR_XAUTH xauth)
+set(RIDUR_XVFB_SESSION "")
+if(RIDUR_XVFB AND RIDUR_XAUTH)
+  set(RIDUR_XVFB_SESSION ${PROJECT_SOURCE_DIR}/tests/common/xvfb_session.sh)
+endif()
+
 # ridur_add_gtest(<target> SOURCES ... [LIBRARIES ...] [LABELS ...])
 # One GoogleTest program; the common main runs it headless in a sandbox in the
 # scratch folder. Its LABELS go to every test of the directory. Its threaded

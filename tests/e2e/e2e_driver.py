@@ -968,7 +968,8 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
     if not os.environ.get("DISPLAY"):
-        print("no DISPLAY: run the driver under xvfb-run", file=sys.stderr)
+        print("no DISPLAY: run the driver under an X server (tests/common/xvfb_session.sh)",
+              file=sys.stderr)
         return 2
     print("case", args.case, flush=True)
     result = 0
