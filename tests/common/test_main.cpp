@@ -1,35 +1,33 @@
-// Common main of every test program: headless, with its own program-data,
-// settings and data folders, so no test reads or writes the user's own.
+// Common main of every test program: headless, in a sandbox of its own
+// (program data, settings, data and temporary folders), so no test reads or
+// writes the user's own folders or the machine's temporary folder.
 #include "test_program.h"
+#include "test_sandbox.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QFileInfo>
 
 #include <gmock/gmock.h>
 #include <log4cplus/initializer.h>
 #include <log4cplus/logger.h>
 #include <log4cplus/nullappender.h>
 
+#include <cstdio>
+#include <memory>
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QTemporaryDir sandbox;
-    if (qEnvironmentVariableIsEmpty("RIDUR_TEST_KEEP_ENV") && sandbox.isValid()) {
-        const QString root = sandbox.path();
-        for (const char *sub : {"ProgramData", "config", "data", "cache", "runtime"})
-            QDir(root).mkpath(QLatin1String(sub));
-        qputenv("ProgramData", QDir::toNativeSeparators(root + "/ProgramData").toUtf8());
-        qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
-        qputenv("XDG_DATA_HOME", (root + "/data").toUtf8());
-        qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
-        QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                     | QFileDevice::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
-        qputenv("RIDUR_TEST_SANDBOX", root.toUtf8());
+    std::unique_ptr<TestSandbox> sandbox;
+    if (qEnvironmentVariableIsEmpty("RIDUR_TEST_KEEP_ENV")) {
+        sandbox = std::make_unique<TestSandbox>(QStringLiteral(RIDUR_TEST_SCRATCH_DIR),
+                                                QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+        if (!sandbox->isValid()) {
+            std::fprintf(stderr, "no sandbox could be made in %s\n", RIDUR_TEST_SCRATCH_DIR);
+            return 1;
+        }
     }
 
     log4cplus::Initializer logInit;

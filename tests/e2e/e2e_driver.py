@@ -39,10 +39,21 @@ MESSAGE_LOG = re.compile(r"CrossLineWidget::processWebSocketMessage = (.*)$", re
 RECALCULATION_LOG = "TIMING : CrossLineData::recalculatedDepths()"
 LOAD_LOG = "TIMING : CrossLineData::loadRegionData()"
 SANITIZER_REPORT = re.compile(r"WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:")
+# Seconds each wait for the program gives it (an answer, a load, a
+# recalculation, its start or end): a bound that a correct program under
+# ThreadSanitizer on a machine busy with other work meets, so a wait that runs
+# out is a fault and fails with what it waited for. The cases' own limits
+# (CASE_TIMEOUTS) lie above it.
+WAIT = 120
 
 
 class CaseFailed(Exception):
     pass
+
+
+def waited(what, timeout=WAIT):
+    """The failure of a wait that ran out."""
+    return CaseFailed("waited %g s for %s" % (timeout, what))
 
 
 def check(condition, what):
@@ -177,15 +188,16 @@ class Program:
             self.process = subprocess.Popen(
                 [self.args.program, "-projection=" + self.projection] + list(extra_args),
                 env=self.environment(), stdout=subprocess.DEVNULL, stderr=err, cwd=self.root)
-        state = self.wait_listening(time.monotonic() + 60)
+        state = self.wait_listening()
         if state == "not":
             raise CaseFailed("the program does not listen: port %d is taken by another process"
                              % CALLER_PORT)
         if state != "listens":
-            raise CaseFailed("the program never said whether it listens on port %d" % CALLER_PORT)
+            raise waited("the program to say whether it listens on port %d" % CALLER_PORT)
         self.connect_probe()
 
-    def wait_listening(self, deadline):
+    def wait_listening(self, timeout=WAIT):
+        deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             text = self.stderr()
             if "HVXQAWebSocketServer::start() NOT listens" in text:
@@ -198,20 +210,27 @@ class Program:
             time.sleep(0.05)
         return "timeout"
 
-    def connect_probe(self):
-        deadline = time.monotonic() + 20
+    def connect_probe(self, timeout=WAIT):
+        deadline = time.monotonic() + timeout
         while not os.path.exists(self.probe_file):
             if time.monotonic() > deadline:
-                raise CaseFailed("the test probe did not start")
+                raise waited("the test probe to write its port file", timeout)
             time.sleep(0.05)
         with open(self.probe_file) as f:
             port = int(f.read())
-        self.probe_socket = socket.create_connection(("127.0.0.1", port), timeout=20)
+        try:
+            self.probe_socket = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+        except socket.timeout:
+            raise waited("the test probe to accept its connection", timeout) from None
         self.probe_reader = self.probe_socket.makefile("r")
 
     def probe(self, command):
-        self.probe_socket.sendall((command + "\n").encode())
-        answer = self.probe_reader.readline().strip()
+        try:
+            self.probe_socket.sendall((command + "\n").encode())
+            answer = self.probe_reader.readline().strip()
+        except socket.timeout:
+            raise waited("the test probe's answer to %r" % command,
+                         self.probe_socket.gettimeout()) from None
         if not answer.startswith("ok"):
             raise CaseFailed("probe %r: %s" % (command, answer))
         return answer[3:]
@@ -245,30 +264,30 @@ class Program:
         """How many loads the data thread has finished."""
         return self.log().count(LOAD_LOG)
 
-    async def wait_load(self, before, files, timeout=90):
+    async def wait_load(self, before, files, timeout=WAIT):
         """Waits until a load of `files` raw files has been answered and drawn;
         gives its count lines."""
         deadline = time.monotonic() + timeout
         while len(self.counts()) < before + files:
             self.check_running()
             if time.monotonic() > deadline:
-                raise CaseFailed("no load answer: %d count lines, expected %d"
-                                 % (len(self.counts()), before + files))
+                raise waited("the answer of a load of %d raw files: %d count lines, expected %d"
+                             % (files, len(self.counts()), before + files), timeout)
             await asyncio.sleep(0.05)
         # corridorWidth is enabled again at the end of the load's answer.
         while self.probe("property corridorWidth enabled") != "true":
             if time.monotonic() > deadline:
-                raise CaseFailed("the load answer did not end")
+                raise waited("the end of a load's answer (corridorWidth enabled again)", timeout)
             await asyncio.sleep(0.05)
         return self.counts()[before:before + files]
 
-    async def wait_logged(self, count, timeout=60):
+    async def wait_logged(self, count, timeout=WAIT):
         deadline = time.monotonic() + timeout
         while len(self.logged_messages()) < count:
             self.check_running()
             if time.monotonic() > deadline:
-                raise CaseFailed("%d messages logged, expected %d"
-                                 % (len(self.logged_messages()), count))
+                raise waited("%d caller messages in the log: %d logged"
+                             % (count, len(self.logged_messages())), timeout)
             await asyncio.sleep(0.05)
         return self.logged_messages()
 
@@ -277,11 +296,11 @@ class Program:
             raise CaseFailed("the program ended with %s:\n%s"
                              % (self.process.returncode, self.stderr()[-3000:]))
 
-    async def wait_exit(self, timeout=30):
+    async def wait_exit(self, timeout=WAIT):
         deadline = time.monotonic() + timeout
         while self.process.poll() is None:
             if time.monotonic() > deadline:
-                raise CaseFailed("the program did not end")
+                raise waited("the program to end", timeout)
             await asyncio.sleep(0.05)
         return self.process.returncode
 
@@ -290,7 +309,7 @@ class Program:
             self.probe_socket.close()
         if self.process and self.process.poll() is None:
             self.process.kill()
-            self.process.wait(10)
+            self.process.wait(WAIT)
 
 
 # --- callers --------------------------------------------------------------------
@@ -305,9 +324,12 @@ class Caller:
         self.task = asyncio.create_task(self._receive())
 
     @classmethod
-    async def open(cls):
-        ws = await websockets.connect("ws://127.0.0.1:%d" % CALLER_PORT, open_timeout=30,
-                                      ping_interval=None, max_size=None)
+    async def open(cls, timeout=WAIT):
+        try:
+            ws = await websockets.connect("ws://127.0.0.1:%d" % CALLER_PORT, open_timeout=timeout,
+                                          ping_interval=None, max_size=None)
+        except asyncio.TimeoutError:
+            raise waited("the opening handshake of a caller connection", timeout) from None
         return cls(ws)
 
     async def _receive(self):
@@ -318,18 +340,19 @@ class Caller:
             pass
         self.closed = True
 
-    async def expect(self, message, timeout=30):
+    async def expect(self, message, timeout=WAIT):
         deadline = time.monotonic() + timeout
         while message not in self.received:
             if time.monotonic() > deadline:
-                raise CaseFailed("caller did not receive %r (got %r)" % (message, self.received))
+                raise waited("the caller to receive %r (got %r)" % (message, self.received),
+                             timeout)
             await asyncio.sleep(0.02)
 
-    async def expect_closed(self, timeout=30):
+    async def expect_closed(self, timeout=WAIT):
         deadline = time.monotonic() + timeout
         while not self.closed:
             if time.monotonic() > deadline:
-                raise CaseFailed("the connection stayed open")
+                raise waited("the window to close the caller connection", timeout)
             await asyncio.sleep(0.02)
 
     async def send(self, *messages):
@@ -348,11 +371,11 @@ async def greeted_caller():
     return caller
 
 
-async def wait_until(predicate, what, timeout=30):
+async def wait_until(predicate, what, timeout=WAIT):
     deadline = time.monotonic() + timeout
     while not predicate():
         if time.monotonic() > deadline:
-            raise CaseFailed(what)
+            raise waited("this to hold: " + what, timeout)
         await asyncio.sleep(0.05)
     check(True, what)
 
@@ -442,7 +465,7 @@ def frame(opcode, payload, fin=True, masked=True, length=None):
     return head + key + bytes(b ^ key[i % 4] for i, b in enumerate(payload))
 
 
-def read_frames(sock, buffered=b"", timeout=5):
+def read_frames(sock, buffered=b"", timeout=WAIT):
     """Reads server frames until the connection ends or the timeout passes:
     gives the text messages and the close code (None when none came)."""
     sock.settimeout(0.2)
@@ -480,7 +503,7 @@ def read_frames(sock, buffered=b"", timeout=5):
 
 
 def raw_connection():
-    return socket.create_connection(("127.0.0.1", CALLER_PORT), timeout=10)
+    return socket.create_connection(("127.0.0.1", CALLER_PORT), timeout=WAIT)
 
 
 # --- cases -----------------------------------------------------------------------
@@ -505,7 +528,10 @@ async def case_main_road(args):
         for line in (0, 1, 2):
             command += ["--line", ";".join(survey.paths_of_line(line))]
         scripted = await asyncio.create_subprocess_exec(*command, stdout=subprocess.PIPE)
-        output, _ = await asyncio.wait_for(scripted.communicate(), timeout=30)
+        try:
+            output, _ = await asyncio.wait_for(scripted.communicate(), timeout=WAIT)
+        except asyncio.TimeoutError:
+            raise waited("the scripted caller to end") from None
         check(scripted.returncode == 0, "the scripted caller ran")
         check(output.decode().splitlines()[0] == "< " + READY,
               "the scripted caller is greeted with CALIBRATION_WIDGET_READY")
@@ -523,9 +549,12 @@ async def case_main_road(args):
         # The user steps the corridor width up in the window.
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp:
             udp.bind(("127.0.0.1", SENTENCE_PORT))
-            udp.settimeout(10)
+            udp.settimeout(WAIT)
             program.probe("key corridorWidth Up")
-            sentence, _ = udp.recvfrom(1024)
+            try:
+                sentence, _ = udp.recvfrom(1024)
+            except socket.timeout:
+                raise waited("the width sentence on UDP port %d" % SENTENCE_PORT) from None
         check(sentence == b"$DOVED,CORR_WIDTH,21,",
               "the width change is announced on UDP port %d: %r" % (SENTENCE_PORT, sentence))
         survey.check_counts(await program.wait_load(len(paths), len(paths)), paths, 21)
@@ -534,7 +563,7 @@ async def case_main_road(args):
 
         # The picture of the X screen shows every line's colour inside the plot area.
         shot = os.path.join(program.root, "screenshot.ppm")
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + WAIT
         while True:
             plot = program.probe("plot").split()
             area, line_colours = [int(v) for v in plot[:4]], plot[4:]
@@ -549,7 +578,8 @@ async def case_main_road(args):
         check(image[:2] == (1920, 1200), "the screenshot covers the X screen")
         check(line_colours, "the chart has lines to draw (%s)" % " ".join(line_colours))
         check(all(n > 0 for n in counts.values()),
-              "each line's colour is drawn inside the plot area %s: %s" % (area, counts))
+              "each line's colour is drawn inside the plot area %s within %g s: %s"
+              % (area, WAIT, counts))
         program.probe("grab " + os.path.join(program.root, "screenshot.png"))
         print("  screenshot:", os.path.join(program.root, "screenshot.png"))
 
@@ -701,9 +731,9 @@ async def case_flood_during_load(args):
                 flood += [survey.addline(lines=(1,)), survey.setcorridor()]
         sent = [survey.addline(), survey.setcorridor()] + flood
         await caller.send(*sent)
-        first = await program.wait_load(0, len(all_paths), timeout=120)
+        first = await program.wait_load(0, len(all_paths))
         survey.check_counts(first, all_paths, 2)
-        second = await program.wait_load(len(all_paths), len(second_paths), timeout=120)
+        second = await program.wait_load(len(all_paths), len(second_paths))
         survey.check_counts(second, second_paths, 2)
         logged = await program.wait_logged(len(sent))
         check(logged == sent, "all %d messages were handled, once each and in order" % len(sent))
@@ -731,8 +761,8 @@ async def case_raw_websocket(args):
                 rest = raw_handshake(sock)
                 for f in frames:
                     sock.sendall(f)
-                texts, code = read_frames(sock, rest, timeout=5)
-            check(READY in texts, "%s: greeted first" % name)
+                texts, code = read_frames(sock, rest)
+            check(READY in texts, "%s: greeted first (within %g s)" % (name, WAIT))
             if expect_close:
                 check(code is not None and code != 1000,
                       "%s: the window closes the connection (code %s)" % (name, code))
@@ -845,7 +875,7 @@ async def case_churn(args):
 
         # Everything sent is handled, in order; what waits is carried out
         # before the parameters are reported.
-        logged = await program.wait_logged(2 + len(sent), timeout=120)
+        logged = await program.wait_logged(2 + len(sent))
         check(logged[2:] == sent, "the second caller's %d messages were handled in order" % len(sent))
         caller = await greeted_caller()
         program.probe("invoke sendParametersToCaller")
@@ -854,7 +884,7 @@ async def case_churn(args):
             program.check_running()
             return any(m.startswith(PREFIX + "CALIBRATION_PARAMETERS,") for m in caller.received)
 
-        await wait_until(answered, "the window answers after the churn", timeout=120)
+        await wait_until(answered, "the window answers after the churn")
         await terminate(program, caller)
     finally:
         program.kill()
@@ -865,7 +895,7 @@ async def case_churn(args):
 def x_window_id(title):
     """The X id of the top-level window with this title."""
     info = subprocess.run(["xwininfo", "-name", title], capture_output=True, text=True,
-                          timeout=10).stdout
+                          timeout=WAIT).stdout
     found = re.search(r"Window id: (0x[0-9a-f]+)", info)
     if not found:
         raise CaseFailed("no X window titled %r" % title)
@@ -896,7 +926,7 @@ async def case_display_lost_during_load(args):
                          "the load is under way")
         window = x_window_id("Calibration")
         # The X server closes the program's connection, as when a remote display drops.
-        subprocess.run(["xkill", "-id", window], check=True, capture_output=True, timeout=10)
+        subprocess.run(["xkill", "-id", window], check=True, capture_output=True, timeout=WAIT)
         code = await program.wait_exit()
         read = len(program.counts())
         check(read < len(paths), "the display went while the load ran (%d of %d files read)"
@@ -910,7 +940,7 @@ async def case_display_lost_during_load(args):
         program.kill()
 
 
-async def type_value(program, box, value, timeout=120):
+async def type_value(program, box, value, timeout=WAIT):
     """Types a value into an offset or width box and confirms it with Enter,
     as a user does (the boxes take a typed value only then). Waits while a
     load has the width box disabled."""
@@ -927,18 +957,18 @@ async def type_value(program, box, value, timeout=120):
             if "error disabled" not in str(failure):
                 raise
         if time.monotonic() > deadline:
-            raise CaseFailed("%s stayed disabled" % box)
+            raise waited("%s to be enabled" % box, timeout)
         await asyncio.sleep(0.05)
 
 
-async def wait_recalculated(program, before, timeout=120):
+async def wait_recalculated(program, before, timeout=WAIT):
     """Waits until the data thread has finished a recalculation more than
     `before`."""
     deadline = time.monotonic() + timeout
     while program.recalculations() <= before:
         program.check_running()
         if time.monotonic() > deadline:
-            raise CaseFailed("no recalculation after %d" % before)
+            raise waited("a recalculation after the %d finished ones" % before, timeout)
         await asyncio.sleep(0.05)
 
 
@@ -957,6 +987,21 @@ CASES = {
 CASE_TIMEOUTS = {"churn": 420}
 
 
+async def run_case(case, args, limit):
+    """Runs a case; one that is still running after `limit` seconds is ended
+    and fails as such (a wait inside it that runs out fails by itself)."""
+    task = asyncio.create_task(case(args))
+    done, _ = await asyncio.wait({task}, timeout=limit)
+    if not done:
+        task.cancel()
+        try:
+            await task
+        except asyncio.CancelledError:
+            pass
+        raise CaseFailed("the case took longer than its limit of %g s" % limit)
+    task.result()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--case", required=True, choices=sorted(CASES))
@@ -968,17 +1013,15 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
     if not os.environ.get("DISPLAY"):
-        print("no DISPLAY: run the driver under xvfb-run", file=sys.stderr)
+        print("no DISPLAY: run the driver under an X server (tests/common/xvfb_session.sh)",
+              file=sys.stderr)
         return 2
     print("case", args.case, flush=True)
     result = 0
     try:
-        asyncio.run(asyncio.wait_for(CASES[args.case](args), timeout=CASE_TIMEOUTS.get(args.case, 200)))
+        asyncio.run(run_case(CASES[args.case], args, CASE_TIMEOUTS.get(args.case, 200)))
     except CaseFailed as failure:
         print("FAILED:", failure, flush=True)
-        result = 1
-    except asyncio.TimeoutError:
-        print("FAILED: the case took too long", flush=True)
         result = 1
     except Exception:  # e.g. the program went away under the probe
         traceback.print_exc()

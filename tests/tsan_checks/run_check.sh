@@ -3,7 +3,7 @@
 # suppression file, changed by one entry if asked, and checks that the run is
 # clean or that it reports (with the given text in the report):
 #   run_check.sh <program> <mode> <file> clean|reported
-#                [--add <entry>] [--drop <entry>] [--frame <text>] [--x11 <xvfb-run>]
+#                [--add <entry>] [--drop <entry>] [--frame <text>] [--x11 <xvfb_session.sh>]
 set -u
 program=$1 mode=$2 file=$3 expect=$4
 shift 4
@@ -31,7 +31,7 @@ fi
 
 export TSAN_OPTIONS="halt_on_error=0:history_size=7:suppressions=$supp"
 if [ -n "$xvfb" ]; then
-  QT_QPA_PLATFORM=xcb "$xvfb" -a -s "-screen 0 640x480x24" "$program" "$mode" > "$work/out" 2>&1
+  QT_QPA_PLATFORM=xcb "$xvfb" 640x480x24 "$program" "$mode" > "$work/out" 2>&1
 else
   QT_QPA_PLATFORM=offscreen "$program" "$mode" > "$work/out" 2>&1
 fi

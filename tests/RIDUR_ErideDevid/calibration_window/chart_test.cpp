@@ -923,12 +923,12 @@ TEST_F(ChartTest, OverlaySlots)
     EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL), QStringList({"Start showCorridorArea", "End showCorridorArea"}));
 }
 
-// ---- Screenshot through OpenGL (run under xvfb-run, see CMakeLists.txt) ----
+// ---- Screenshot through OpenGL (run under an X server, see CMakeLists.txt) ----
 
 TEST(ChartScreenshot, GeneratedSurveyInLineAndPointMode)
 {
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        GTEST_SKIP() << "needs a display with OpenGL (xvfb-run)";
+        GTEST_SKIP() << "needs a display with OpenGL (an X server)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     nexra::SurveyConfig cfg;
