@@ -91,13 +91,18 @@ inline void removeEntry(const QString &path)
 
 // Keeps a test from hanging on a FIFO: once the deadline has passed, and
 // until dismissed, the FIFO's write end is opened and closed again and again,
-// so that a blocking open of its read end returns (and reads nothing).
-// fired() tells the test that something had waited on the FIFO.
+// so that a blocking open of its read end returns (and reads nothing). With
+// clearing, whatever other than a regular file is at the path is removed as
+// well (a lock file that cannot be taken is waited for without end). fired()
+// tells the test that something had waited on the FIFO or what was there.
 class FifoUnblocker
 {
 public:
-    FifoUnblocker(const QString &fifo, std::chrono::seconds deadline)
+    enum Clearing { KeepThePlace, ClearThePlace };
+
+    FifoUnblocker(const QString &fifo, std::chrono::seconds deadline, Clearing clearing = KeepThePlace)
         : name(QFile::encodeName(fifo))
+        , clearing(clearing)
         , thread([this, deadline] { run(deadline); })
     {
     }
@@ -134,11 +139,22 @@ private:
                 ::close(writer);
                 hasFired = true;
             }
+            if (clearing == ClearThePlace && removedOtherThanAFile())
+                hasFired = true;
             wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return dismissed; });
         }
     }
 
+    bool removedOtherThanAFile() const
+    {
+        struct stat status;
+        if (::lstat(name.constData(), &status) != 0 || S_ISREG(status.st_mode))
+            return false;
+        return (S_ISDIR(status.st_mode) ? ::rmdir(name.constData()) : ::unlink(name.constData())) == 0;
+    }
+
     const QByteArray name;
+    const Clearing clearing;
     std::mutex mutex;
     std::condition_variable wake;
     bool dismissed = false;
