@@ -1,8 +1,10 @@
-// Settings files at fixed places ("gui.ini"): what is stored comes back, and
-// a place that holds something other than a regular file is left alone.
+// Settings files at fixed places ("gui.ini", the user settings store): what
+// is stored comes back, and a place that holds something other than a
+// regular file is left alone.
 #include "settingsfile.h"
 
 #include "log_capture.h"
+#include "usersettings.h"
 #ifdef Q_OS_UNIX
 #include "non_regular_files.h"
 #endif
@@ -51,6 +53,20 @@ TEST_F(SettingsFileTest, StoredValuesComeBack)
     EXPECT_EQ(values.value(QStringLiteral("A")).toInt(), 3);
     EXPECT_DOUBLE_EQ(values.value(QStringLiteral("GROUP/B")).toDouble(), 7.5);
     EXPECT_TRUE(values.value(QStringLiteral("C")).toBool());
+}
+
+// The file that Qt's own store for the organisation and application uses,
+// so that what earlier runs stored is found.
+TEST(UserSettingsTest, FileIsTheOneOfQtsStore)
+{
+#ifdef Q_OS_WIN
+    EXPECT_TRUE(UserSettings::filePath().isEmpty());
+#else
+    const QSettings qtStore(QStringLiteral("Zovadivuv Uzavuzod UD"), QStringLiteral("RID UR ErideDevid"));
+    EXPECT_EQ(UserSettings::filePath(), qtStore.fileName());
+    EXPECT_TRUE(UserSettings::filePath().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME") + '/'))
+        << UserSettings::filePath().toStdString();
+#endif
 }
 
 #ifdef Q_OS_UNIX
