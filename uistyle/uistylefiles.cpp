@@ -21,6 +21,7 @@ bool adoptRegularDescriptor(QFile &file, int fd, QIODevice::OpenMode mode)
     const int flags = ::fcntl(fd, F_GETFL);
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0
         || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
+        || ((mode & QIODevice::WriteOnly) && ::ftruncate(fd, 0) != 0)
         || !file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
@@ -49,5 +50,26 @@ bool openRegularFileForReading(QFile &file, QIODevice::OpenMode mode)
                                   mode);
 #else
     return QFileInfo(file).isFile() && file.open(mode);
+#endif
+}
+
+bool openRegularFileForWriting(QFile &file, QIODevice::OpenMode mode)
+{
+    if (namesNoFile(file))
+        return false;
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(file.fileName());
+    // Something else there is not even opened: a device might act on it.
+    struct stat status;
+    if (::lstat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
+        return false;
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    return adoptRegularDescriptor(file, fd, mode);
+#else
+    const QFileInfo info(file);
+    if (info.isSymLink() || (info.exists() && !info.isFile()))
+        return false;
+    return file.open(mode | QIODevice::Truncate);
 #endif
 }

@@ -100,7 +100,7 @@ void replaceColorVariables(QString &sheet)
 void writeDebugSheet(const QString &sheet)
 {
     QFile file(QString::fromLatin1(DebugSheetFileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    if (!openRegularFileForWriting(file, QIODevice::WriteOnly | QIODevice::Text))
         return;
     file.write(sheet.toLocal8Bit());
     file.close();

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -91,10 +92,12 @@ inline void removeEntry(const QString &path)
 
 // Keeps a test from hanging on a FIFO: once the deadline has passed, and
 // until dismissed, the FIFO's write end is opened and closed again and again,
-// so that a blocking open of its read end returns (and reads nothing). With
-// clearing, whatever other than a regular file is at the path is removed as
-// well (a lock file that cannot be taken is waited for without end). fired()
-// tells the test that something had waited on the FIFO or what was there.
+// so that a blocking open of its read end returns (and reads nothing), and so
+// is its read end, drained of what comes until the writer closes, so that a
+// blocking open of its write end returns. With clearing, whatever other than
+// a regular file is at the path is removed as well (a lock file that cannot
+// be taken is waited for without end). fired() tells the test that something
+// had waited on the FIFO or what was there.
 class FifoUnblocker
 {
 public:
@@ -139,10 +142,31 @@ private:
                 ::close(writer);
                 hasFired = true;
             }
+            if (drainedAWriter())
+                hasFired = true;
             if (clearing == ClearThePlace && removedOtherThanAFile())
                 hasFired = true;
             wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return dismissed; });
         }
+    }
+
+    // Opens the read end; whether a writer came and wrote before it closed.
+    bool drainedAWriter() const
+    {
+        const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+        if (reader < 0)
+            return false;
+        bool wrote = false;
+        char buffer[4096];
+        pollfd ready{reader, POLLIN, 0};
+        while (::poll(&ready, 1, 50) > 0) {
+            const ssize_t got = ::read(reader, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            wrote = true;
+        }
+        ::close(reader);
+        return wrote;
     }
 
     bool removedOtherThanAFile() const

@@ -354,6 +354,7 @@ protected:
     void SetUp() override
     {
         UiStyleTest::SetUp();
+        ASSERT_TRUE(workDir.isValid());
         previous = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(workDir.path()));
     }
@@ -364,7 +365,7 @@ protected:
     }
     QString debugPath() const { return workDir.filePath(QStringLiteral("stylesheet_debug.css")); }
 
-    QTemporaryDir workDir;
+    QTemporaryDir workDir{scratchTemplate()};
     QString previous;
 };
 
@@ -524,3 +525,55 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SheetSizeTest,
                              return std::string(std::get<0>(info.param).name)
                                  + (std::get<1>(info.param) > (1 << 20) ? "OverTheBound" : "AtTheBound");
                          });
+
+#ifdef Q_OS_UNIX
+// What may be at the debug file's place, besides the kinds that are not a
+// file: a link to a regular file, which is not written through either.
+const specialfiles::Kind linkToAFile{"LinkToFile", [](const QString &path, const QString &scratch) {
+    QFile target(scratch + QStringLiteral("/target.css"));
+    return target.open(QIODevice::WriteOnly) && target.write("kept\n") == 5 && QFile::link(target.fileName(), path);
+}};
+
+std::vector<specialfiles::Kind> debugFileKinds()
+{
+    std::vector<specialfiles::Kind> kinds(std::begin(specialfiles::notAFile), std::end(specialfiles::notAFile));
+    kinds.push_back(linkToAFile);
+    return kinds;
+}
+
+class StyleSheetDebugFileNotAFile : public StyleSheetDebugFile,
+                                    public ::testing::WithParamInterface<specialfiles::Kind>
+{
+};
+
+// Left as it is, and what it leads to too, without waiting; the sheet is set
+// all the same.
+TEST_P(StyleSheetDebugFileNotAFile, IsLeftAlone)
+{
+    QDir(workDir.path()).mkdir(QStringLiteral("targets"));
+    const QString targets = workDir.filePath(QStringLiteral("targets"));
+    if (!GetParam().make(debugPath(), targets))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(debugPath());
+    const QStringList targetsBefore = QDir(targets).entryList(QDir::AllEntries | QDir::System);
+    QFile target(targets + QStringLiteral("/target.css"));
+    const QByteArray targetContent = target.open(QIODevice::ReadOnly) ? target.readAll() : QByteArray();
+    target.close();
+
+    qputenv("UISTYLE_DEBUG_STYLESHEET", "1");
+    FifoUnblocker unblocker(debugPath(), std::chrono::seconds(10));
+    applyText("QLabel { color: @content_normal; }", UiStyleModeDay);
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the debug file was waited on";
+
+    EXPECT_TRUE(qApp->styleSheet().endsWith(QStringLiteral("QLabel { color: #616161; }")));
+    EXPECT_EQ(specialfiles::describe(debugPath()), before);
+    EXPECT_EQ(QDir(targets).entryList(QDir::AllEntries | QDir::System), targetsBefore)
+        << "something was made where a link leads";
+    if (target.open(QIODevice::ReadOnly))
+        EXPECT_EQ(target.readAll(), targetContent) << "the file a link leads to was written";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, StyleSheetDebugFileNotAFile, ::testing::ValuesIn(debugFileKinds()),
+                         [](const auto &info) { return std::string(info.param.name); });
+#endif
