@@ -32,9 +32,12 @@ QString programDataFolder()
 
 QString projResourceFolder()
 {
-    const QString suiteFolder = QDir(programDataFolder()).filePath(QStringLiteral("proj4"));
-    if (QFileInfo::exists(QDir(suiteFolder).filePath(QStringLiteral("proj.db"))))
-        return QDir::toNativeSeparators(suiteFolder);
+    const QDir suiteFolder(QDir(programDataFolder()).filePath(QStringLiteral("proj4")));
+    const QString database = suiteFolder.filePath(QStringLiteral("proj.db"));
+    // PROJ opens both files by name and would wait on a FIFO for good.
+    if (isRegularFile(std::filesystem::u8path(database.toStdString()))
+        && !holdsOtherThanAFile(suiteFolder.filePath(QStringLiteral("proj.ini"))))
+        return QDir::toNativeSeparators(suiteFolder.path());
     return QDir::toNativeSeparators(QStringLiteral(RIDUR_PROJ_DATADIR));
 }
 

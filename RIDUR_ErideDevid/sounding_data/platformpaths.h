@@ -12,8 +12,9 @@ class QFile;
 // Outside Windows the folder is created when missing.
 QString programDataFolder();
 
-// The PROJ resource folder: "proj4" in the program-data folder when it holds
-// proj.db, else the data folder of the installed PROJ.
+// The PROJ resource folder: "proj4" in the program-data folder when its
+// proj.db is a regular file and its proj.ini, when there, is one too; else
+// the data folder of the installed PROJ.
 QString projResourceFolder();
 
 // A fixed Windows temporary file path such as "c:/TEMP/DAV5Edade.log4":

@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_UNIX
+#include "non_regular_files.h"
+#endif
+
+#include <tuple>
+
 namespace {
 
 // Sets an environment variable for one test and restores it afterwards.
@@ -73,6 +79,62 @@ TEST(PlatformPaths, ProjResourceFolderPrefersTheSuiteFolder)
     EXPECT_EQ(projResourceFolder(), suiteFolder);
     QDir(suiteFolder).removeRecursively();
 }
+
+#ifdef Q_OS_UNIX
+// proj.db, or proj.ini beside a regular proj.db, as something other than a
+// regular file: PROJ would open it by name, so the suite folder is not used.
+struct ProjFolderCase {
+    const char *file;
+    bool withDatabase; // a regular proj.db beside it
+};
+
+void PrintTo(const ProjFolderCase &c, std::ostream *os)
+{
+    *os << c.file;
+}
+
+const ProjFolderCase projFolderCases[] = {{"proj.db", false}, {"proj.ini", true}};
+
+class ProjResourceFolderNotAFile
+    : public ::testing::TestWithParam<std::tuple<ProjFolderCase, specialfiles::Kind>>
+{
+protected:
+    void SetUp() override { QDir(suiteFolder).removeRecursively(); }
+    void TearDown() override { QDir(suiteFolder).removeRecursively(); }
+    const QString suiteFolder = programDataFolder() + QStringLiteral("proj4");
+};
+
+TEST_P(ProjResourceFolderNotAFile, TheInstalledOneIsUsed)
+{
+    const ProjFolderCase &c = std::get<0>(GetParam());
+    const QString installed = projResourceFolder();
+    ASSERT_TRUE(QDir().mkpath(suiteFolder + QStringLiteral("/targets")));
+    if (c.withDatabase) {
+        QFile database(suiteFolder + QStringLiteral("/proj.db"));
+        ASSERT_TRUE(database.open(QIODevice::WriteOnly));
+    }
+    const QString path = suiteFolder + QLatin1Char('/') + QLatin1String(c.file);
+    if (!std::get<1>(GetParam()).make(path, suiteFolder + QStringLiteral("/targets")))
+        GTEST_SKIP() << "cannot make it here";
+    EXPECT_EQ(projResourceFolder(), installed);
+
+    // Once that is a regular file, the suite folder is used.
+    specialfiles::removeEntry(path);
+    QFile regular(path);
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
+    regular.close();
+    EXPECT_EQ(projResourceFolder(), suiteFolder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ProjResourceFolderNotAFile,
+    ::testing::Combine(::testing::ValuesIn(projFolderCases), ::testing::ValuesIn(specialfiles::notAFile)),
+    [](const auto &info) {
+        return QString::fromLatin1(std::get<0>(info.param).file).remove('.').toStdString()
+            + std::get<1>(info.param).name;
+    });
+
+#endif
 
 TEST(PlatformPaths, TempFilePathKeepsTheFileName)
 {
