@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <system_error>
 
 #include <log4cplus/log4cplus.h>
 
@@ -96,16 +95,15 @@ int CProjection::initDefaultProjection()
 {
     const std::string path = programDataFolder().toStdString() + defaultDefinitionFileName;
 
-    std::error_code error;
-    const bool exists = std::filesystem::exists(std::filesystem::u8path(path), error);
-    // Written only when the file is known to be missing; a folder that cannot
-    // be searched is left alone.
-    if (!exists && !error) {
-        std::ofstream file(std::filesystem::u8path(path));
-        file << "<RUZ_Edudorivud>\n"
-             << "EPSG:4326\n"
-             << "+proj=merc +units=cm +ellps=WGS84\n";
-    }
+    // Written only where nothing is; a folder that cannot be searched, a
+    // FIFO or a link, to a file or to nothing, is left alone.
+    if (!createFile(std::filesystem::u8path(path),
+                    "<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n")
+        && holdsOtherThanAFile(QString::fromStdString(path)))
+        LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CProjection: ")
+                                   << logText(path)
+                                   << LOG4CPLUS_TEXT(" is not a regular file; the default definition "
+                                                     "is not written"));
 
     definitionFile = path;
     readProjectionFile(path);

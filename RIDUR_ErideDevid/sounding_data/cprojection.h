@@ -18,8 +18,8 @@ class CProjection
 public:
     // The single instance, created on first use (GUI thread) and never
     // destroyed. The first call writes the default definition file
-    // "dar_eravi6.txt" into the program-data folder when it is missing and
-    // loads it.
+    // "dar_eravi6.txt" into the program-data folder where nothing is (not
+    // even a link) and loads it.
     static CProjection *instance();
 
     virtual ~CProjection();

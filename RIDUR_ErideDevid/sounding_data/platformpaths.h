@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <string>
 
 class QFile;
 
@@ -36,3 +37,8 @@ bool isRegularFile(const std::filesystem::path &path);
 // device, a folder, or a symbolic link to one of them or to nothing. Found
 // without opening anything.
 bool holdsOtherThanAFile(const QString &path);
+
+// Creates the file with the content when nothing is at the path, not even a
+// symbolic link (dangling or not). False when something is there or the file
+// could not be written whole.
+bool createFile(const std::filesystem::path &path, const std::string &content);

@@ -279,6 +279,75 @@ INSTANTIATE_TEST_SUITE_P(Databases, ProjectionUnusableDatabase,
                                            DatabaseContent{"Garbage", QByteArray(4096, 'Z')}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// What may be at the place of the default definition file. Nothing is
+// written there or where a link leads; a link to a file is read.
+struct DefaultPlace {
+    const char *name;
+    bool (*make)(const QString &path, const QString &scratch);
+    double easting; // at latitude 60, longitude 5; 0 where nothing converts
+    bool told;      // the place is other than a file
+};
+
+void PrintTo(const DefaultPlace &p, std::ostream *os)
+{
+    *os << p.name;
+}
+
+const DefaultPlace defaultPlaces[] = {
+    {"LinkToNothing", [](const QString &path, const QString &scratch) {
+         return QFile::link(scratch + "/nothing.txt", path);
+     }, 0, true},
+    {"LinkToMetres", [](const QString &path, const QString &scratch) {
+         return writeFile(scratch + "/metres.txt", "<t>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n")
+             && QFile::link(scratch + "/metres.txt", path);
+     }, 556597.45396637, false},
+    {"Fifo", [](const QString &path, const QString &) { return specialfiles::makeFifo(path); }, 0, true},
+};
+
+class ProjectionDefaultPlace : public ProjectionTest,
+                               public ::testing::WithParamInterface<DefaultPlace> {};
+
+TEST_P(ProjectionDefaultPlace, IsLeftAsItIs)
+{
+    const DefaultPlace place = GetParam();
+    expectOnFirstUse([place] {
+        const QString scratch = programDataFolder() + QStringLiteral("scratch");
+        if (!QDir().mkpath(scratch) || !place.make(defaultFilePath(), scratch))
+            return false;
+        const QString before = specialfiles::describe(defaultFilePath());
+        const QStringList scratchBefore = QDir(scratch).entryList(QDir::AllEntries | QDir::System);
+        LogCapture log(QStringLiteral("CrossLineData"));
+        FifoUnblocker unblocker(defaultFilePath(), std::chrono::seconds(10));
+        double northing = 0, easting = 0;
+        CProjection::instance()->geographicToProjected(60, 5, &northing, &easting);
+        unblocker.dismiss();
+
+        const QStringList warnings = log.messages(log4cplus::WARN_LOG_LEVEL);
+        const QStringList expectedWarnings =
+            place.told ? QStringList{QStringLiteral("CProjection: %1 is not a regular file; the default "
+                                                    "definition is not written").arg(defaultFilePath())}
+                       : QStringList();
+        bool ok = true;
+        if (unblocker.fired()) {
+            fprintf(stderr, "waited on the FIFO\n");
+            ok = false;
+        }
+        if (specialfiles::describe(defaultFilePath()) != before
+            || QDir(scratch).entryList(QDir::AllEntries | QDir::System) != scratchBefore) {
+            fprintf(stderr, "written: %s\n", qPrintable(specialfiles::describe(defaultFilePath())));
+            ok = false;
+        }
+        if (warnings != expectedWarnings) {
+            fprintf(stderr, "warnings: %s\n", qPrintable(warnings.join(QStringLiteral(" | "))));
+            ok = false;
+        }
+        // Without a definition points pass through: the easting is the longitude.
+        return near("easting", easting, place.easting ? place.easting : 5.0, 1e-5) && ok;
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, ProjectionDefaultPlace, ::testing::ValuesIn(defaultPlaces),
+                         [](const auto &info) { return std::string(info.param.name); });
 #endif
 
 class ProjectionConversion : public ProjectionTest,

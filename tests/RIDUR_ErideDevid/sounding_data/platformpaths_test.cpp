@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,60 @@ INSTANTIATE_TEST_SUITE_P(
             + std::get<1>(info.param).name;
     });
 
+// A new file is made only where nothing is; whatever is there stays as it
+// is, a link leading to nothing too.
+class CreateFile : public ::testing::TestWithParam<specialfiles::Kind>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(scratch.isValid()); }
+    QTemporaryDir scratch{QDir(qEnvironmentVariable("RIDUR_TEST_SANDBOX"))
+                              .filePath(QStringLiteral("scratch-XXXXXX"))};
+};
+
+TEST_F(CreateFile, WritesTheContentWhereNothingIs)
+{
+    const QString path = scratch.filePath(QStringLiteral("new.txt"));
+    EXPECT_TRUE(createFile(path.toStdString(), "line 1\nline 2\n"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("line 1\nline 2\n"));
+}
+
+TEST_P(CreateFile, LeavesWhatIsThereAlone)
+{
+    const QString path = scratch.filePath(QStringLiteral("there.txt"));
+    if (!GetParam().make(path, scratch.path()))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(path);
+    const QStringList entriesBefore = QDir(scratch.path()).entryList(QDir::AllEntries | QDir::System);
+
+    FifoUnblocker unblocker(path, std::chrono::seconds(10));
+    EXPECT_FALSE(createFile(path.toStdString(), "new\n"));
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the write waited on the FIFO";
+    EXPECT_EQ(specialfiles::describe(path), before);
+    EXPECT_EQ(QDir(scratch.path()).entryList(QDir::AllEntries | QDir::System), entriesBefore);
+    QFile target(scratch.filePath(QStringLiteral("target.txt")));
+    if (target.open(QIODevice::ReadOnly))
+        EXPECT_EQ(target.readAll(), QByteArray("old\n"));
+}
+
+const specialfiles::Kind somethingThere[] = {
+    {"RegularFile", [](const QString &path, const QString &) {
+         QFile file(path);
+         return file.open(QIODevice::WriteOnly) && file.write("old\n") == 4;
+     }},
+    {"LinkToFile", [](const QString &path, const QString &scratch) {
+         QFile file(scratch + QStringLiteral("/target.txt"));
+         return file.open(QIODevice::WriteOnly) && file.write("old\n") == 4
+             && QFile::link(file.fileName(), path);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(NotAFile, CreateFile, ::testing::ValuesIn(specialfiles::notAFile),
+                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(AFile, CreateFile, ::testing::ValuesIn(somethingThere),
+                         [](const auto &info) { return std::string(info.param.name); });
 #endif
 
 TEST(PlatformPaths, TempFilePathKeepsTheFileName)
