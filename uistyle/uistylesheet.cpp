@@ -1,5 +1,7 @@
 #include "uistylesheet.h"
 
+#include "uistylefiles.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QRegularExpression>
@@ -32,13 +34,30 @@ QString commonSheetPath()
     return folder + QStringLiteral("/uistyle/CommonStylesheet.css");
 }
 
-// The device's text as Latin-1, up to the first NUL. Opens and closes it.
+// A sheet's size bound, some sixty times the common sheet's.
+constexpr qint64 MaxSheetSize = 1 << 20;
+
+// The device's text as Latin-1, up to the first NUL. Opens and closes it, or
+// when it is a file, a file object of its own on that file, opened only when
+// it is a regular file or a resource. A sheet larger than the bound is not
+// read.
 bool readSheet(QIODevice *device, QString &text)
 {
-    if (!device->open(QIODevice::ReadOnly | QIODevice::Text))
+    const QIODevice::OpenMode mode = QIODevice::ReadOnly | QIODevice::Text;
+    QFile regularFile;
+    QIODevice *source = device;
+    if (auto *file = qobject_cast<QFile *>(device)) {
+        regularFile.setFileName(file->fileName());
+        if (!openRegularFileForReading(regularFile, mode))
+            return false;
+        source = &regularFile;
+    } else if (!device->open(mode)) {
         return false;
-    QByteArray bytes = device->readAll();
-    device->close();
+    }
+    QByteArray bytes = source->read(MaxSheetSize + 1);
+    source->close();
+    if (bytes.size() > MaxSheetSize)
+        return false;
     const int nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes.truncate(nul);
@@ -81,7 +100,7 @@ void replaceColorVariables(QString &sheet)
 void writeDebugSheet(const QString &sheet)
 {
     QFile file(QString::fromLatin1(DebugSheetFileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    if (!openRegularFileForWriting(file, QIODevice::WriteOnly | QIODevice::Text))
         return;
     file.write(sheet.toLocal8Bit());
     file.close();

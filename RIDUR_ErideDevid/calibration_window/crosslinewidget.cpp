@@ -11,6 +11,7 @@
 #include "platformpaths.h"
 #include "ui_calibrationwidget.h"
 #include "uistyle.h"
+#include "usersettings.h"
 
 #include <QAction>
 #include <QChart>
@@ -22,7 +23,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
 #include <QShowEvent>
 #include <QSplitterHandle>
 #include <QThread>
@@ -40,12 +40,6 @@
 QT_CHARTS_USE_NAMESPACE
 
 namespace {
-
-const QString settingsOrganisation = QStringLiteral("Zovadivuv Uzavuzod UD");
-const QString settingsApplication = QStringLiteral("RID UR ErideDevid");
-const QString displayXKey = QStringLiteral("DATADISPLAY_X_KEY");
-const QString displayYKey = QStringLiteral("DATADISPLAY_Y_KEY");
-const QString interactiveEditKey = QStringLiteral("INTERACTIVEEDIT_KEY");
 
 // The windows of the GUI thread whose data thread may still run. When that
 // thread calls exit() (as Qt's X11 platform does once the display connection
@@ -162,7 +156,8 @@ CrossLineWidget::CrossLineWidget(int viewMode)
         // connected even when another window applied the mode before.
         interactiveEditMode = true;
         connectInstallationControls();
-        QSettings(settingsOrganisation, settingsApplication).setValue(interactiveEditKey, true);
+        UserSettings().setValues({{UserSettings::interactiveEditKey, true}},
+                                 QStringLiteral("the interactive edit mode"));
         lastInteractiveEditMode = true;
 
         ui->displayTypeYSelect->hide();
@@ -181,13 +176,14 @@ CrossLineWidget::~CrossLineWidget()
     stopDataThread();
     exitGuard.windows.removeOne(this);
 
+    // Stored while a store that is left alone can still be told in the log.
+    UserSettings().setValues({{UserSettings::displayXKey, ui->displayTypeXSelect->currentIndex()},
+                              {UserSettings::displayYKey, ui->displayTypeYSelect->currentIndex()}},
+                             QStringLiteral("the display type selection"));
+
     log4cplus::deinitialize();
 
     releaseChart();
-
-    QSettings settings(settingsOrganisation, settingsApplication);
-    settings.setValue(displayXKey, ui->displayTypeXSelect->currentIndex());
-    settings.setValue(displayYKey, ui->displayTypeYSelect->currentIndex());
 
     delete ui;
 }
@@ -345,16 +341,17 @@ void CrossLineWidget::createMenus()
 
 void CrossLineWidget::restoreViewSettings()
 {
-    QSettings settings(settingsOrganisation, settingsApplication);
     const std::pair<const QString *, QComboBox *> entries[] = {
-        {&displayXKey, ui->displayTypeXSelect},
-        {&displayYKey, ui->displayTypeYSelect},
+        {&UserSettings::displayXKey, ui->displayTypeXSelect},
+        {&UserSettings::displayYKey, ui->displayTypeYSelect},
     };
+    const QVariantMap stored =
+        UserSettings().values({UserSettings::displayXKey, UserSettings::displayYKey});
     for (const auto &entry : entries) {
-        if (!settings.contains(*entry.first))
+        if (!stored.contains(*entry.first))
             continue;
         bool ok = false;
-        const int index = settings.value(*entry.first).toInt(&ok);
+        const int index = stored.value(*entry.first).toInt(&ok);
         // An index without a combo item would leave the chart without a row.
         if (ok && index >= 0 && index < entry.second->count())
             entry.second->setCurrentIndex(index);

@@ -19,13 +19,13 @@
 #include "logtext.h"
 #include "platformpaths.h"
 #include "ui_calibrationwidget.h"
+#include "usersettings.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QDateTime>
 #include <QHostAddress>
 #include <QListWidget>
-#include <QSettings>
 #include <QUdpSocket>
 #include <QValueAxis>
 
@@ -409,7 +409,7 @@ void CrossLineWidget::setInteractiveEditMode(bool on)
         else
             disconnectInstallationControls();
     }
-    QSettings(QStringLiteral("Zovadivuv Uzavuzod UD"), QStringLiteral("RID UR ErideDevid"))
-        .setValue(QStringLiteral("INTERACTIVEEDIT_KEY"), on);
+    UserSettings().setValues({{UserSettings::interactiveEditKey, on}},
+                             QStringLiteral("the interactive edit mode"));
     lastInteractiveEditMode = on;
 }

@@ -1,11 +1,8 @@
 #pragma once
 // "gui.ini" (INI format): group "RUNTIME", key "CORR_WIDTH", the corridor
-// width in metres kept from one run to the next. The file is read only when
-// it is a regular file, and written only when it is one or absent, through
-// symbolic links in both cases (a link to the file stays a link): a FIFO at
-// its place would hold the window up for good, a device might never end, and
-// a write would replace the node itself. Anything else is left alone, with a
-// warning.
+// width in metres kept from one run to the next. Read and written as a
+// SettingsFile: only a regular file is read, and nothing but a regular file
+// or nothing is written.
 #include <QString>
 #include <QVariant>
 

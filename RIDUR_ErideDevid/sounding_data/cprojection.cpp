@@ -1,15 +1,21 @@
 #include "cprojection.h"
 
+#include "logtext.h"
 #include "platformpaths.h"
+
+#include <QString>
 
 #include <cmath>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <system_error>
+
+#include <log4cplus/log4cplus.h>
 
 std::mutex projectionMutex;
+
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("CrossLineData"));
 
 namespace {
 
@@ -41,6 +47,11 @@ std::string readDefinitionLine(std::istream &stream)
     return line;
 }
 
+log4cplus::tstring logText(const std::string &text)
+{
+    return toLogText(QString::fromStdString(text));
+}
+
 } // namespace
 
 CProjection *CProjection::instance()
@@ -50,11 +61,23 @@ CProjection *CProjection::instance()
 
     auto *projection = new CProjection;
     const std::string searchPath = projResourceFolder().toStdString();
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("CProjection: PROJ resource folder ")
+                                << logText(searchPath));
     {
         std::lock_guard<std::mutex> lock(projectionMutex);
         projection->context = proj_context_create();
+        if (!projection->context)
+            LOG4CPLUS_ERROR(logger,
+                            LOG4CPLUS_TEXT("CProjection: no PROJ context could be created"));
+        proj_log_func(projection->context, projection, &CProjection::recordProjMessage);
         const char *paths[] = {searchPath.c_str()};
         proj_context_set_search_paths(projection->context, 1, paths);
+        // Opened here so that a database that cannot be used is told once.
+        projection->projMessage.clear();
+        if (!proj_context_get_database_path(projection->context))
+            LOG4CPLUS_ERROR(logger, LOG4CPLUS_TEXT("CProjection: no PROJ resource database in ")
+                                        << logText(searchPath)
+                                        << logText(projection->projMessageText()));
     }
     projection->initDefaultProjection();
     projectionInstance = projection;
@@ -72,16 +95,15 @@ int CProjection::initDefaultProjection()
 {
     const std::string path = programDataFolder().toStdString() + defaultDefinitionFileName;
 
-    std::error_code error;
-    const bool exists = std::filesystem::exists(std::filesystem::u8path(path), error);
-    // Written only when the file is known to be missing; a folder that cannot
-    // be searched is left alone.
-    if (!exists && !error) {
-        std::ofstream file(std::filesystem::u8path(path));
-        file << "<RUZ_Edudorivud>\n"
-             << "EPSG:4326\n"
-             << "+proj=merc +units=cm +ellps=WGS84\n";
-    }
+    // Written only where nothing is; a folder that cannot be searched, a
+    // FIFO or a link, to a file or to nothing, is left alone.
+    if (!createFile(std::filesystem::u8path(path),
+                    "<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n")
+        && holdsOtherThanAFile(QString::fromStdString(path)))
+        LOG4CPLUS_WARN(logger, LOG4CPLUS_TEXT("CProjection: ")
+                                   << logText(path)
+                                   << LOG4CPLUS_TEXT(" is not a regular file; the default definition "
+                                                     "is not written"));
 
     definitionFile = path;
     readProjectionFile(path);
@@ -117,16 +139,32 @@ int CProjection::createTransformation()
         proj_destroy(transformation);
         transformation = nullptr;
     }
+    projMessage.clear();
     PJ *created = proj_create_crs_to_crs(context, sourceCrs.c_str(), targetCrs.c_str(), nullptr);
-    if (!created) {
-        valid = false;
-        return -1;
-    }
-    PJ *normalised = proj_normalize_for_visualization(context, created);
+    PJ *normalised = created ? proj_normalize_for_visualization(context, created) : nullptr;
     proj_destroy(created);
     transformation = normalised;
     valid = normalised != nullptr;
+    if (!valid)
+        LOG4CPLUS_ERROR(logger, LOG4CPLUS_TEXT("CProjection: no transformation from \"")
+                                    << logText(sourceCrs) << LOG4CPLUS_TEXT("\" to \"")
+                                    << logText(targetCrs) << LOG4CPLUS_TEXT("\" (")
+                                    << logText(definitionFile) << LOG4CPLUS_TEXT(")")
+                                    << logText(projMessageText()));
     return valid ? 0 : -1;
+}
+
+void CProjection::recordProjMessage(void *projection, int, const char *message)
+{
+    // The first says most: later ones tell what failed because of it.
+    std::string &recorded = static_cast<CProjection *>(projection)->projMessage;
+    if (recorded.empty() && message)
+        recorded = message;
+}
+
+std::string CProjection::projMessageText() const
+{
+    return projMessage.empty() ? std::string() : ": " + projMessage;
 }
 
 int CProjection::geographicToProjected(double latitude, double longitude,

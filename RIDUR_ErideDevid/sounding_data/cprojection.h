@@ -3,6 +3,8 @@
 // transformation from the source CRS to the target CRS of a projection
 // definition file. Geographic coordinates are degrees, projected ones
 // centimetres of the target CRS. Every call into PROJ holds projectionMutex.
+// A set-up that fails (context, resource database, transformation) is logged
+// with PROJ's own message.
 #include <mutex>
 #include <string>
 
@@ -16,8 +18,8 @@ class CProjection
 public:
     // The single instance, created on first use (GUI thread) and never
     // destroyed. The first call writes the default definition file
-    // "dar_eravi6.txt" into the program-data folder when it is missing and
-    // loads it.
+    // "dar_eravi6.txt" into the program-data folder where nothing is (not
+    // even a link) and loads it.
     static CProjection *instance();
 
     virtual ~CProjection();
@@ -51,10 +53,17 @@ private:
     void readProjectionFile(const std::string &path);
     int createTransformation();
 
+    // PROJ's log function: keeps PROJ's first error message since
+    // projMessage was last cleared.
+    static void recordProjMessage(void *projection, int level, const char *message);
+    // ": " and that message, for a log line; empty when there is none.
+    std::string projMessageText() const;
+
     PJ_CONTEXT *context = nullptr;
     PJ *transformation = nullptr;
     std::string definitionFile;
     bool valid = false;
     std::string sourceCrs;
     std::string targetCrs;
+    std::string projMessage; // written by PROJ's calls, under projectionMutex
 };

@@ -6,9 +6,12 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <fstream>
 #endif
 
 #ifndef RIDUR_PROJ_DATADIR
@@ -32,9 +35,12 @@ QString programDataFolder()
 
 QString projResourceFolder()
 {
-    const QString suiteFolder = QDir(programDataFolder()).filePath(QStringLiteral("proj4"));
-    if (QFileInfo::exists(QDir(suiteFolder).filePath(QStringLiteral("proj.db"))))
-        return QDir::toNativeSeparators(suiteFolder);
+    const QDir suiteFolder(QDir(programDataFolder()).filePath(QStringLiteral("proj4")));
+    const QString database = suiteFolder.filePath(QStringLiteral("proj.db"));
+    // PROJ opens both files by name and would wait on a FIFO for good.
+    if (isRegularFile(std::filesystem::u8path(database.toStdString()))
+        && !holdsOtherThanAFile(suiteFolder.filePath(QStringLiteral("proj.ini"))))
+        return QDir::toNativeSeparators(suiteFolder.path());
     return QDir::toNativeSeparators(QStringLiteral(RIDUR_PROJ_DATADIR));
 }
 
@@ -115,4 +121,36 @@ bool holdsOtherThanAFile(const QString &path)
 {
     const QFileInfo info(path);
     return !info.isFile() && (info.exists() || info.isSymLink());
+}
+
+bool createFile(const std::filesystem::path &path, const std::string &content)
+{
+    const auto &name = path.native();
+    if (name.find(std::filesystem::path::value_type(0)) != name.npos)
+        return false;
+#ifdef Q_OS_UNIX
+    // O_EXCL: whatever is at the path, a link to nothing included, stays.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    std::size_t written = 0;
+    while (written < content.size()) {
+        const ssize_t step = ::write(fd, content.data() + written, content.size() - written);
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step <= 0)
+            break;
+        written += std::size_t(step);
+    }
+    return ::close(fd) == 0 && written == content.size();
+#else
+    std::error_code error;
+    const auto type = std::filesystem::symlink_status(path, error).type();
+    if (type != std::filesystem::file_type::not_found)
+        return false;
+    std::ofstream file(path, std::ios::binary);
+    file << content;
+    file.close();
+    return bool(file);
+#endif
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <string>
 
 class QFile;
 
@@ -12,8 +13,9 @@ class QFile;
 // Outside Windows the folder is created when missing.
 QString programDataFolder();
 
-// The PROJ resource folder: "proj4" in the program-data folder when it holds
-// proj.db, else the data folder of the installed PROJ.
+// The PROJ resource folder: "proj4" in the program-data folder when its
+// proj.db is a regular file and its proj.ini, when there, is one too; else
+// the data folder of the installed PROJ.
 QString projResourceFolder();
 
 // A fixed Windows temporary file path such as "c:/TEMP/DAV5Edade.log4":
@@ -35,3 +37,8 @@ bool isRegularFile(const std::filesystem::path &path);
 // device, a folder, or a symbolic link to one of them or to nothing. Found
 // without opening anything.
 bool holdsOtherThanAFile(const QString &path);
+
+// Creates the file with the content when nothing is at the path, not even a
+// symbolic link (dangling or not). False when something is there or the file
+// could not be written whole.
+bool createFile(const std::filesystem::path &path, const std::string &content);

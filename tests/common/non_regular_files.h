@@ -16,6 +16,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -91,13 +92,20 @@ inline void removeEntry(const QString &path)
 
 // Keeps a test from hanging on a FIFO: once the deadline has passed, and
 // until dismissed, the FIFO's write end is opened and closed again and again,
-// so that a blocking open of its read end returns (and reads nothing).
-// fired() tells the test that something had waited on the FIFO.
+// so that a blocking open of its read end returns (and reads nothing), and so
+// is its read end, drained of what comes until the writer closes, so that a
+// blocking open of its write end returns. With clearing, whatever other than
+// a regular file is at the path is removed as well (a lock file that cannot
+// be taken is waited for without end). fired() tells the test that something
+// had waited on the FIFO or what was there.
 class FifoUnblocker
 {
 public:
-    FifoUnblocker(const QString &fifo, std::chrono::seconds deadline)
+    enum Clearing { KeepThePlace, ClearThePlace };
+
+    FifoUnblocker(const QString &fifo, std::chrono::seconds deadline, Clearing clearing = KeepThePlace)
         : name(QFile::encodeName(fifo))
+        , clearing(clearing)
         , thread([this, deadline] { run(deadline); })
     {
     }
@@ -134,11 +142,43 @@ private:
                 ::close(writer);
                 hasFired = true;
             }
+            if (drainedAWriter())
+                hasFired = true;
+            if (clearing == ClearThePlace && removedOtherThanAFile())
+                hasFired = true;
             wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return dismissed; });
         }
     }
 
+    // Opens the read end; whether a writer came and wrote before it closed.
+    bool drainedAWriter() const
+    {
+        const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+        if (reader < 0)
+            return false;
+        bool wrote = false;
+        char buffer[4096];
+        pollfd ready{reader, POLLIN, 0};
+        while (::poll(&ready, 1, 50) > 0) {
+            const ssize_t got = ::read(reader, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            wrote = true;
+        }
+        ::close(reader);
+        return wrote;
+    }
+
+    bool removedOtherThanAFile() const
+    {
+        struct stat status;
+        if (::lstat(name.constData(), &status) != 0 || S_ISREG(status.st_mode))
+            return false;
+        return (S_ISDIR(status.st_mode) ? ::rmdir(name.constData()) : ::unlink(name.constData())) == 0;
+    }
+
     const QByteArray name;
+    const Clearing clearing;
     std::mutex mutex;
     std::condition_variable wake;
     bool dismissed = false;

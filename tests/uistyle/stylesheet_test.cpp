@@ -7,11 +7,22 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_UNIX
+#include "non_regular_files.h"
+#endif
+
+#include <tuple>
 #include <vector>
 
 using namespace uistyle_test;
 
 namespace {
+
+// A folder of the test's own in the test program's sandbox.
+QString scratchTemplate()
+{
+    return QDir(qEnvironmentVariable("RIDUR_TEST_SANDBOX")).filePath(QStringLiteral("scratch-XXXXXX"));
+}
 
 QString withoutComments(QString sheet)
 {
@@ -343,6 +354,7 @@ protected:
     void SetUp() override
     {
         UiStyleTest::SetUp();
+        ASSERT_TRUE(workDir.isValid());
         previous = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(workDir.path()));
     }
@@ -353,7 +365,7 @@ protected:
     }
     QString debugPath() const { return workDir.filePath(QStringLiteral("stylesheet_debug.css")); }
 
-    QTemporaryDir workDir;
+    QTemporaryDir workDir{scratchTemplate()};
     QString previous;
 };
 
@@ -382,3 +394,186 @@ TEST_F(StyleSheetDebugFile, SheetIsSetEvenWhenTheFileCannotBeCreated)
     applyText("QLabel { color: @content_normal; }", UiStyleModeDay);
     EXPECT_TRUE(qApp->styleSheet().endsWith(QStringLiteral("QLabel { color: #616161; }")));
 }
+
+// ---- files that are not regular, or too large -----------------------------------
+
+namespace {
+
+// Where a sheet is read from: the common sheet under "UISTYLEDIR", or the
+// application's sheet file. What the application's style sheet is when that
+// sheet cannot be read, given the sheet as it was before and the sheet made
+// of the common one alone.
+struct SheetPlace {
+    const char *name;
+    QString (*prepare)(const QString &folder); // the path to plant at
+    bool common;
+};
+
+void PrintTo(const SheetPlace &place, std::ostream *os)
+{
+    *os << place.name;
+}
+
+const SheetPlace sheetPlaces[] = {
+    {"CommonSheet",
+     [](const QString &folder) {
+         QDir(folder).mkpath(QStringLiteral("uistyle"));
+         qputenv("UISTYLEDIR", folder.toLocal8Bit());
+         return folder + QStringLiteral("/uistyle/CommonStylesheet.css");
+     },
+     true},
+    {"ApplicationSheet", [](const QString &folder) { return folder + QStringLiteral("/application.css"); },
+     false},
+};
+
+class SheetFileTest : public UiStyleTest
+{
+protected:
+    void SetUp() override
+    {
+        UiStyleTest::SetUp();
+        ASSERT_TRUE(scratch.isValid());
+        // The sheet of the built-in common sheet alone.
+        QBuffer none;
+        applyStyleSheet(&none, UiStyleModeDay, 1);
+        commonOnly = qApp->styleSheet();
+        ASSERT_FALSE(commonOnly.isEmpty());
+        qApp->setStyleSheet(previous);
+    }
+
+    // Applies the sheets with the planted path in its place; true when the
+    // planted sheet was taken as one that cannot be read.
+    bool takenForUnreadable(const SheetPlace &place, const QString &path)
+    {
+        QBuffer applicationBuffer;
+        applicationBuffer.setData("QLabel { color: blue; }");
+        QFile applicationFile(path);
+        applyStyleSheet(place.common ? static_cast<QIODevice *>(&applicationBuffer) : &applicationFile,
+                        UiStyleModeDay, 1);
+        return qApp->styleSheet() == (place.common ? previous : commonOnly);
+    }
+
+    const QString previous = QStringLiteral("QWidget { color: red; }");
+    QString commonOnly;
+    QTemporaryDir scratch{scratchTemplate()};
+};
+
+} // namespace
+
+#ifdef Q_OS_UNIX
+class SheetNotAFileTest : public SheetFileTest,
+                          public ::testing::WithParamInterface<std::tuple<SheetPlace, specialfiles::Kind>>
+{
+};
+
+// Not read, as if it could not be opened, and not waited on.
+TEST_P(SheetNotAFileTest, IsNotRead)
+{
+    const SheetPlace &place = std::get<0>(GetParam());
+    const QString path = place.prepare(scratch.path());
+    QDir(scratch.path()).mkdir(QStringLiteral("targets"));
+    if (!std::get<1>(GetParam()).make(path, scratch.filePath(QStringLiteral("targets"))))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(path);
+
+    FifoUnblocker unblocker(path, std::chrono::seconds(10));
+    EXPECT_TRUE(takenForUnreadable(place, path));
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the sheet was waited on";
+    EXPECT_EQ(specialfiles::describe(path), before);
+    // The palette follows the mode all the same.
+    EXPECT_TRUE(sameColor(UiStylePalette[UiStyleColor::content_normal], rgba(97, 97, 97), 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SheetNotAFileTest,
+    ::testing::Combine(::testing::ValuesIn(sheetPlaces), ::testing::ValuesIn(specialfiles::notAFile)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+    });
+#endif
+
+// A sheet is read up to 1 MiB; a larger one is not read at all.
+class SheetSizeTest : public SheetFileTest,
+                      public ::testing::WithParamInterface<std::tuple<SheetPlace, int>>
+{
+};
+
+TEST_P(SheetSizeTest, LargerThanTheBoundIsNotRead)
+{
+    const SheetPlace &place = std::get<0>(GetParam());
+    const int size = std::get<1>(GetParam());
+    const QString path = place.prepare(scratch.path());
+    QByteArray sheet = "QFrame { color: green; } /*";
+    sheet += QByteArray(size - sheet.size() - 2, 'x') + "*/";
+    ASSERT_EQ(sheet.size(), size);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(sheet), size);
+    }
+
+    const bool unread = takenForUnreadable(place, path);
+    EXPECT_EQ(unread, size > (1 << 20));
+    EXPECT_EQ(qApp->styleSheet().contains(QStringLiteral("QFrame { color: green; }")), !unread);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SheetSizeTest,
+                         ::testing::Combine(::testing::ValuesIn(sheetPlaces),
+                                            ::testing::Values(1 << 20, (1 << 20) + 1)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name)
+                                 + (std::get<1>(info.param) > (1 << 20) ? "OverTheBound" : "AtTheBound");
+                         });
+
+#ifdef Q_OS_UNIX
+// What may be at the debug file's place, besides the kinds that are not a
+// file: a link to a regular file, which is not written through either.
+const specialfiles::Kind linkToAFile{"LinkToFile", [](const QString &path, const QString &scratch) {
+    QFile target(scratch + QStringLiteral("/target.css"));
+    return target.open(QIODevice::WriteOnly) && target.write("kept\n") == 5 && QFile::link(target.fileName(), path);
+}};
+
+std::vector<specialfiles::Kind> debugFileKinds()
+{
+    std::vector<specialfiles::Kind> kinds(std::begin(specialfiles::notAFile), std::end(specialfiles::notAFile));
+    kinds.push_back(linkToAFile);
+    return kinds;
+}
+
+class StyleSheetDebugFileNotAFile : public StyleSheetDebugFile,
+                                    public ::testing::WithParamInterface<specialfiles::Kind>
+{
+};
+
+// Left as it is, and what it leads to too, without waiting; the sheet is set
+// all the same.
+TEST_P(StyleSheetDebugFileNotAFile, IsLeftAlone)
+{
+    QDir(workDir.path()).mkdir(QStringLiteral("targets"));
+    const QString targets = workDir.filePath(QStringLiteral("targets"));
+    if (!GetParam().make(debugPath(), targets))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(debugPath());
+    const QStringList targetsBefore = QDir(targets).entryList(QDir::AllEntries | QDir::System);
+    QFile target(targets + QStringLiteral("/target.css"));
+    const QByteArray targetContent = target.open(QIODevice::ReadOnly) ? target.readAll() : QByteArray();
+    target.close();
+
+    qputenv("UISTYLE_DEBUG_STYLESHEET", "1");
+    FifoUnblocker unblocker(debugPath(), std::chrono::seconds(10));
+    applyText("QLabel { color: @content_normal; }", UiStyleModeDay);
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the debug file was waited on";
+
+    EXPECT_TRUE(qApp->styleSheet().endsWith(QStringLiteral("QLabel { color: #616161; }")));
+    EXPECT_EQ(specialfiles::describe(debugPath()), before);
+    EXPECT_EQ(QDir(targets).entryList(QDir::AllEntries | QDir::System), targetsBefore)
+        << "something was made where a link leads";
+    if (target.open(QIODevice::ReadOnly))
+        EXPECT_EQ(target.readAll(), targetContent) << "the file a link leads to was written";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, StyleSheetDebugFileNotAFile, ::testing::ValuesIn(debugFileKinds()),
+                         [](const auto &info) { return std::string(info.param.name); });
+#endif

@@ -10,6 +10,7 @@
 #include "hvxqawebsocketserver.h"
 #include "log_capture.h"
 #include "platformpaths.h"
+#include "usersettings.h"
 #ifdef Q_OS_UNIX
 #include "non_regular_files.h"
 #endif
@@ -481,6 +482,93 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) {
         return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
     });
+
+struct ViewModeName {
+    const char *name;
+    int viewMode;
+};
+
+void PrintTo(const ViewModeName &mode, std::ostream *os)
+{
+    *os << mode.name;
+}
+
+const ViewModeName viewModes[] = {{"Postprocessing", CrossLineWidget::POSTPROCESSING},
+                                  {"Realtime", CrossLineWidget::REALTIME}};
+
+class CrossLineWidgetUserSettingsNotAFileTest
+    : public CrossLineWidgetTest,
+      public ::testing::WithParamInterface<std::tuple<ViewModeName, specialfiles::Kind>>
+{
+protected:
+    void TearDown() override
+    {
+        specialfiles::removeEntry(UserSettings::filePath());
+        CrossLineWidgetTest::TearDown();
+    }
+    QTemporaryDir scratch;
+};
+
+// The user settings store is neither read, so the display types keep their
+// defaults, nor written, in REALTIME mode at the start or at the end; each
+// time it is told, and the file stays as it is.
+TEST_P(CrossLineWidgetUserSettingsNotAFileTest, IsLeftAloneFromStartToEnd)
+{
+    const int viewMode = std::get<0>(GetParam()).viewMode;
+    const QString path = UserSettings::filePath();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    QFile::remove(path); // an empty store that the fixture's clearing left
+    if (!std::get<1>(GetParam()).make(path, scratch.path()))
+        GTEST_SKIP() << "cannot make it here";
+    const QString before = specialfiles::describe(path);
+
+    LogCapture log(QStringLiteral("Rerozadoz"));
+    {
+        FifoUnblocker unblocker(path, std::chrono::seconds(10));
+        {
+            CrossLineWidget window(viewMode);
+            EXPECT_EQ(Inspector::ui(window)->displayTypeXSelect->currentIndex(), 0);
+            EXPECT_EQ(Inspector::ui(window)->displayTypeYSelect->currentIndex(), 2);
+            Inspector::ui(window)->displayTypeXSelect->setCurrentIndex(3);
+        }
+        unblocker.dismiss();
+        EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+    }
+    QStringList expected{QStringLiteral("CrossLineWidget: %1 is not a regular file; not read").arg(path)};
+    if (viewMode == CrossLineWidget::REALTIME)
+        expected << QStringLiteral("CrossLineWidget: %1 is not a regular file; the interactive edit "
+                                   "mode is not stored").arg(path);
+    expected << QStringLiteral("CrossLineWidget: %1 is not a regular file; the display type selection "
+                               "is not stored").arg(path);
+    EXPECT_EQ(log.messages(log4cplus::WARN_LOG_LEVEL), expected);
+    EXPECT_EQ(specialfiles::describe(path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CrossLineWidgetUserSettingsNotAFileTest,
+    ::testing::Combine(::testing::ValuesIn(viewModes), ::testing::ValuesIn(specialfiles::notAFile)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+    });
+
+// Only the application's own file of the store is read: the organisation's,
+// which Qt's store reads beside it, may be anything.
+TEST_F(CrossLineWidgetTest, UserSettingsOfTheOrganisationAreNotRead)
+{
+    const QString organisationFile =
+        QFileInfo(UserSettings::filePath()).path() + QStringLiteral(".conf");
+    ASSERT_TRUE(specialfiles::makeFifo(organisationFile));
+    {
+        FifoUnblocker unblocker(organisationFile, std::chrono::seconds(10));
+        {
+            CrossLineWidget window(CrossLineWidget::REALTIME);
+        }
+        unblocker.dismiss();
+        EXPECT_FALSE(unblocker.fired()) << "the window waited on the FIFO";
+    }
+    EXPECT_TRUE(QFileInfo(UserSettings::filePath()).isFile());
+    QFile::remove(organisationFile);
+}
 
 // The projection definition file named at start: one that is not a regular
 // file is not read, as if missing, but told.

@@ -1,4 +1,5 @@
 #include "cprojection.h"
+#include "log_capture.h"
 #include "platformpaths.h"
 
 #include <QDir>
@@ -163,6 +164,192 @@ TEST_F(ProjectionFirstUse, KeepsAnExistingDefaultFile)
     });
 }
 
+#ifdef Q_OS_UNIX
+// The resource folder of the program-data folder, and what is planted in it.
+QString suiteProjFolder()
+{
+    return programDataFolder() + QStringLiteral("proj4");
+}
+
+bool convertsWithTheDefault()
+{
+    double northing = 0, easting = 0;
+    return CProjection::instance()->geographicToProjected(60, 5, &northing, &easting) == 0
+        && near("northing", northing, 836269854.850075, 1e-3)
+        && near("easting", easting, 55659745.396637, 1e-3);
+}
+
+bool noErrorLogged(const LogCapture &log)
+{
+    const QStringList errors = log.messages(log4cplus::ERROR_LOG_LEVEL);
+    for (const QString &error : errors)
+        fprintf(stderr, "logged: %s\n", qPrintable(error));
+    return errors.isEmpty();
+}
+
+struct PlantedResource {
+    const char *name;
+    // Into the suite's proj4 folder, with the installed PROJ's folder at hand.
+    bool (*plant)(const QString &folder, const QString &installed);
+};
+
+void PrintTo(const PlantedResource &p, std::ostream *os)
+{
+    *os << p.name;
+}
+
+const PlantedResource unusableFolders[] = {
+    {"DatabaseFifo",
+     [](const QString &folder, const QString &) { return specialfiles::makeFifo(folder + "/proj.db"); }},
+    {"DatabaseFolder",
+     [](const QString &folder, const QString &) { return QDir().mkpath(folder + "/proj.db"); }},
+    {"IniFifo", [](const QString &folder, const QString &installed) {
+         return QFile::copy(installed + "/proj.db", folder + "/proj.db")
+             && specialfiles::makeFifo(folder + "/proj.ini");
+     }},
+};
+
+class ProjectionResourceFolder : public ProjectionTest,
+                                 public ::testing::WithParamInterface<PlantedResource> {};
+
+// The suite's folder is passed over: PROJ's own resources serve, at once.
+TEST_P(ProjectionResourceFolder, NotAFileThereIsPassedOver)
+{
+    const PlantedResource planted = GetParam();
+    expectOnFirstUse([planted] {
+        const QString folder = suiteProjFolder();
+        const QString installed = projResourceFolder();
+        if (!QDir().mkpath(folder) || !planted.plant(folder, installed))
+            return false;
+        LogCapture log(QStringLiteral("CrossLineData"));
+        FifoUnblocker databaseUnblocker(folder + "/proj.db", std::chrono::seconds(10));
+        FifoUnblocker iniUnblocker(folder + "/proj.ini", std::chrono::seconds(10));
+        const bool converts = convertsWithTheDefault();
+        databaseUnblocker.dismiss();
+        iniUnblocker.dismiss();
+        if (databaseUnblocker.fired() || iniUnblocker.fired())
+            fprintf(stderr, "PROJ waited on a FIFO\n");
+        return converts && noErrorLogged(log) && !databaseUnblocker.fired() && !iniUnblocker.fired();
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, ProjectionResourceFolder, ::testing::ValuesIn(unusableFolders),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// A regular proj.db that PROJ cannot use: the log tells why nothing converts.
+struct DatabaseContent {
+    const char *name;
+    QByteArray content;
+};
+
+void PrintTo(const DatabaseContent &d, std::ostream *os)
+{
+    *os << d.name;
+}
+
+class ProjectionUnusableDatabase : public ProjectionTest,
+                                   public ::testing::WithParamInterface<DatabaseContent> {};
+
+TEST_P(ProjectionUnusableDatabase, IsLogged)
+{
+    const QByteArray content = GetParam().content;
+    expectOnFirstUse([content] {
+        const QString folder = suiteProjFolder();
+        if (!QDir().mkpath(folder) || !writeFile(folder + "/proj.db", content))
+            return false;
+        LogCapture log(QStringLiteral("CrossLineData"));
+        CProjection::instance();
+        const QStringList errors = log.messages(log4cplus::ERROR_LOG_LEVEL);
+        const QString database = QStringLiteral("CProjection: no PROJ resource database in %1: ").arg(folder);
+        const QString transformation =
+            QStringLiteral("CProjection: no transformation from \"EPSG:4326\" to \"+proj=merc "
+                           "+units=cm +ellps=WGS84\" (%1): ").arg(defaultFilePath());
+        // Each followed by PROJ's own words.
+        const bool told = errors.size() == 2 && errors[0].startsWith(database)
+            && errors[0].size() > database.size() && errors[1].startsWith(transformation)
+            && errors[1].size() > transformation.size();
+        if (!told)
+            fprintf(stderr, "logged: %s\n", qPrintable(errors.join(QStringLiteral(" | "))));
+        return told;
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, ProjectionUnusableDatabase,
+                         ::testing::Values(DatabaseContent{"Empty", QByteArray()},
+                                           DatabaseContent{"Garbage", QByteArray(4096, 'Z')}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// What may be at the place of the default definition file. Nothing is
+// written there or where a link leads; a link to a file is read.
+struct DefaultPlace {
+    const char *name;
+    bool (*make)(const QString &path, const QString &scratch);
+    double easting; // at latitude 60, longitude 5; 0 where nothing converts
+    bool told;      // the place is other than a file
+};
+
+void PrintTo(const DefaultPlace &p, std::ostream *os)
+{
+    *os << p.name;
+}
+
+const DefaultPlace defaultPlaces[] = {
+    {"LinkToNothing", [](const QString &path, const QString &scratch) {
+         return QFile::link(scratch + "/nothing.txt", path);
+     }, 0, true},
+    {"LinkToMetres", [](const QString &path, const QString &scratch) {
+         return writeFile(scratch + "/metres.txt", "<t>\nEPSG:4326\n+proj=merc +units=m +ellps=WGS84\n")
+             && QFile::link(scratch + "/metres.txt", path);
+     }, 556597.45396637, false},
+    {"Fifo", [](const QString &path, const QString &) { return specialfiles::makeFifo(path); }, 0, true},
+};
+
+class ProjectionDefaultPlace : public ProjectionTest,
+                               public ::testing::WithParamInterface<DefaultPlace> {};
+
+TEST_P(ProjectionDefaultPlace, IsLeftAsItIs)
+{
+    const DefaultPlace place = GetParam();
+    expectOnFirstUse([place] {
+        const QString scratch = programDataFolder() + QStringLiteral("scratch");
+        if (!QDir().mkpath(scratch) || !place.make(defaultFilePath(), scratch))
+            return false;
+        const QString before = specialfiles::describe(defaultFilePath());
+        const QStringList scratchBefore = QDir(scratch).entryList(QDir::AllEntries | QDir::System);
+        LogCapture log(QStringLiteral("CrossLineData"));
+        FifoUnblocker unblocker(defaultFilePath(), std::chrono::seconds(10));
+        double northing = 0, easting = 0;
+        CProjection::instance()->geographicToProjected(60, 5, &northing, &easting);
+        unblocker.dismiss();
+
+        const QStringList warnings = log.messages(log4cplus::WARN_LOG_LEVEL);
+        const QStringList expectedWarnings =
+            place.told ? QStringList{QStringLiteral("CProjection: %1 is not a regular file; the default "
+                                                    "definition is not written").arg(defaultFilePath())}
+                       : QStringList();
+        bool ok = true;
+        if (unblocker.fired()) {
+            fprintf(stderr, "waited on the FIFO\n");
+            ok = false;
+        }
+        if (specialfiles::describe(defaultFilePath()) != before
+            || QDir(scratch).entryList(QDir::AllEntries | QDir::System) != scratchBefore) {
+            fprintf(stderr, "written: %s\n", qPrintable(specialfiles::describe(defaultFilePath())));
+            ok = false;
+        }
+        if (warnings != expectedWarnings) {
+            fprintf(stderr, "warnings: %s\n", qPrintable(warnings.join(QStringLiteral(" | "))));
+            ok = false;
+        }
+        // Without a definition points pass through: the easting is the longitude.
+        return near("easting", easting, place.easting ? place.easting : 5.0, 1e-5) && ok;
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, ProjectionDefaultPlace, ::testing::ValuesIn(defaultPlaces),
+                         [](const auto &info) { return std::string(info.param.name); });
+#endif
+
 class ProjectionConversion : public ProjectionTest,
                              public ::testing::WithParamInterface<MercatorPoint> {};
 
@@ -292,6 +479,40 @@ TEST_P(ProjectionDefinitionFile, GivesResultCode)
 
 INSTANTIATE_TEST_SUITE_P(Files, ProjectionDefinitionFile, ::testing::ValuesIn(definitionCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A definition that gives no transformation is logged: the pair, the file
+// and PROJ's own words after it; one that gives one is not.
+TEST_F(ProjectionTest, FailedTransformationIsLogged)
+{
+    const struct {
+        const char *name;
+        QByteArray content;
+        const char *source; // empty: a transformation is made
+        const char *target;
+    } cases[] = {
+        {"unknown.txt", "<t>\nEPSG:99999999\n+proj=merc +units=cm +ellps=WGS84\n", "EPSG:99999999",
+         "+proj=merc +units=cm +ellps=WGS84"},
+        {"two-lines.txt", "<t>\nEPSG:4326\n", "EPSG:4326", ""},
+        {"good.txt", defaultLines, nullptr, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = definition(c.content, c.name);
+        LogCapture log(QStringLiteral("CrossLineData"));
+        projection()->loadProjectionFile(path);
+        const QStringList errors = log.messages(log4cplus::ERROR_LOG_LEVEL);
+        if (!c.source) {
+            EXPECT_TRUE(errors.isEmpty()) << errors.join(' ').toStdString();
+            continue;
+        }
+        const QString told = QStringLiteral("CProjection: no transformation from \"%1\" to \"%2\" (%3): ")
+                                 .arg(QLatin1String(c.source), QLatin1String(c.target),
+                                      QString::fromStdString(path));
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].startsWith(told)) << errors[0].toStdString();
+        EXPECT_GT(errors[0].size(), told.size()) << "without PROJ's message";
+    }
+}
 
 TEST_F(ProjectionTest, MissingFileKeepsTheCrsPair)
 {
