@@ -93,7 +93,7 @@ void DataRequestQueue::drain()
     while (!busy() && !queue.isEmpty()) {
         const Entry entry = queue.takeFirst();
         if (newerWaits(entry.kind)) {
-            LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("DataRequestQueue: a waiting ")
+            LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: a waiting ")
                                        << (entry.kind == Load ? LOG4CPLUS_TEXT("load")
                                                               : LOG4CPLUS_TEXT("recalculation"))
                                        << LOG4CPLUS_TEXT(" gives way to a newer one"));

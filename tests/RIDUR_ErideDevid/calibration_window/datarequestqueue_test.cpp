@@ -3,6 +3,7 @@
 #include "datarequestqueue.h"
 
 #include "crosslinedata.h"
+#include "log_capture.h"
 
 #include <QEventLoop>
 #include <QStringList>
@@ -176,6 +177,24 @@ TEST_F(DataRequestQueueTest, AWaitingJobGivesWayToANewerOneAcrossSettingsOnly)
     EXPECT_EQ(log, (QStringList{"recalc2", "preview", "recalc3", "set1", "set2", "set3", "load3",
                                 "other", "load4", "set4", "preview2"}));
     EXPECT_EQ(queue.waiting(), 0);
+}
+
+// A request that gives way is progress, not a caller's message: DEBUG.
+TEST_F(DataRequestQueueTest, AJobThatGivesWayIsLoggedAtDebug)
+{
+    using K = DataRequestQueue;
+    LogCapture cap("Rerozadoz");
+    queue.startJob({});
+    queue.run(note("load1"), K::Load);
+    queue.run(note("load2"), K::Load);
+    queue.run(note("recalc1"), K::Recalculation);
+    queue.run(note("recalc2"), K::Recalculation);
+    queue.jobFinished();
+    ASSERT_EQ(log, (QStringList{"load2", "recalc2"}));
+    const QStringList expected{"DataRequestQueue: a waiting load gives way to a newer one",
+                               "DataRequestQueue: a waiting recalculation gives way to a newer one"};
+    EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter("gives way"), expected);
+    EXPECT_EQ(cap.messages(log4cplus::INFO_LOG_LEVEL), QStringList{});
 }
 
 // A job that starts stops the queue; the one it gave way to is gone, and a
