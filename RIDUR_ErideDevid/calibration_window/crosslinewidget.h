@@ -229,9 +229,10 @@ public:
     bool dataThreadBusy() const;
     // Runs the request at once when the data thread is idle, otherwise
     // queues it to run, in order, after the running job's answer has been
-    // handled.
+    // handled. A setting tells what it changes of what a load reads.
     void runWhenDataIdle(std::function<void()> request,
-                         DataRequestQueue::Kind kind = DataRequestQueue::Other);
+                         DataRequestQueue::Kind kind = DataRequestQueue::Other,
+                         DataRequestQueue::SettingEffect effect = {});
     // The program's ports: the caller's WebSocket listener (TCP) and the
     // corridor-width sentence (UDP, to the local host).
     static constexpr quint16 programCallerPort = 11225;

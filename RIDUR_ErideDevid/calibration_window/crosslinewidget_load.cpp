@@ -45,9 +45,10 @@ bool CrossLineWidget::dataThreadBusy() const
     return dataRequests->busy();
 }
 
-void CrossLineWidget::runWhenDataIdle(std::function<void()> request, DataRequestQueue::Kind kind)
+void CrossLineWidget::runWhenDataIdle(std::function<void()> request, DataRequestQueue::Kind kind,
+                                      DataRequestQueue::SettingEffect effect)
 {
-    dataRequests->run(std::move(request), kind);
+    dataRequests->run(std::move(request), kind, std::move(effect));
 }
 
 void CrossLineWidget::finishDataJob()
