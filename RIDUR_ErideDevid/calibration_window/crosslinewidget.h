@@ -186,6 +186,12 @@ private:
     // Deletes the chart with its series and axes, at a cost linear in the
     // series; chart and axes become null, the lines lose their series.
     void releaseChart();
+    // The chart's look, given by every path that makes or changes the chart
+    // or its axes: the library's theme with slim margins and a square
+    // background, which leave the X labels room at the window's first size;
+    // the axes' labels in the view's font, which the style sheets set, and
+    // their titles in bold; the rectangle rubber band unless Ctrl is held.
+    void applyChartLook();
     // Fills lineByName from chartLines.
     void indexLineNames();
     // The work of updateViewData and updateDisplayGraphs, run while the data

@@ -57,18 +57,6 @@ const QString origSuffix = QStringLiteral(" - orig");
 // Pixels between the chart's view and its titles, legend and labels.
 constexpr int chartMargin = 4;
 
-// A new chart with the library's defaults (theme, built-in legend, no
-// title); it fills its view with slim margins and a square background,
-// which leaves the X labels room at the window's first size.
-QChart *newChart()
-{
-    auto *chart = new QChart();
-    chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    chart->setBackgroundRoundness(0);
-    return chart;
-}
-
 // Deletes a chart with its series, axes and legend at a cost linear in its
 // series. QtCharts takes the series out one at a time,
 // and each removal costs in proportion to the series left: the legend
@@ -373,7 +361,6 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     // The view, made once.
     if (!chartView) {
         chartView = new QChartView(chart, this);
-        chartView->setRubberBand(QChartView::RectangleRubberBand);
         chartView->installEventFilter(this);
         QLayout *layout = ui->graphicWidget->layout();
         if (!layout) {
@@ -384,15 +371,7 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         layout->invalidate();
         layout->update();
     }
-    // The axes take the view's font, which the style sheets set; the titles
-    // in bold.
-    chartView->ensurePolished();
-    QFont titleFont = chartView->font();
-    titleFont.setBold(true);
-    for (QValueAxis *axis : {axisX, axisY}) {
-        axis->setLabelsFont(chartView->font());
-        axis->setTitleFont(titleFont);
-    }
+    applyChartLook();
     const qint64 end = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [6] = ") << (end - mark5));
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() = ") << (end - start));
@@ -522,7 +501,7 @@ void CrossLineWidget::replaceChart(bool keepAxes)
 {
     // The axes go with the old chart; the new one gets new axes over the
     // same ranges when they are kept.
-    QChart *next = newChart();
+    QChart *next = new QChart();
     QValueAxis *nextX = nullptr;
     QValueAxis *nextY = nullptr;
     if (keepAxes && axisX && axisY) {
@@ -548,6 +527,31 @@ void CrossLineWidget::replaceChart(bool keepAxes)
     chart = next;
     axisX = nextX;
     axisY = nextY;
+    applyChartLook();
+}
+
+void CrossLineWidget::applyChartLook()
+{
+    if (!chart)
+        return;
+    if (chart->theme() != QChart::ChartThemeLight)
+        chart->setTheme(QChart::ChartThemeLight);
+    chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
+    if (!chartView)
+        return;
+    // As the event filter sets it.
+    chartView->setRubberBand(ctrlHeld ? QChartView::NoRubberBand : QChartView::RectangleRubberBand);
+    chartView->ensurePolished();
+    QFont titleFont = chartView->font();
+    titleFont.setBold(true);
+    for (QValueAxis *axis : {axisX, axisY}) {
+        if (axis) {
+            axis->setLabelsFont(chartView->font());
+            axis->setTitleFont(titleFont);
+        }
+    }
 }
 
 void CrossLineWidget::releaseChart()

@@ -16,7 +16,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsLayout>
 #include <QKeyEvent>
 #include <QLineSeries>
 #include <QListWidget>
@@ -38,6 +40,11 @@
 QT_CHARTS_USE_NAMESPACE
 
 using Inspector = CrossLineWidgetInspector;
+
+void PrintTo(const QFont &font, std::ostream *os)
+{
+    *os << font.toString().toStdString();
+}
 
 namespace {
 
@@ -136,6 +143,32 @@ protected:
         if (recalculated)
             Inspector::displayData(*window).setRecalculatedData(data);
         Inspector::loadingFlag(*window) = false;
+    }
+
+    // Waits in the event loop until no job runs and its answer has been
+    // handled.
+    bool waitIdle()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (window->dataThreadBusy()) {
+            if (timer.elapsed() > 60000)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    // A recalculation asked for as the user does, answered by the data
+    // thread and handled by the window.
+    bool recalculateInWindow(bool preview)
+    {
+        if (preview)
+            window->recalculatePreviewArea();
+        else
+            window->recalculate();
+        return waitIdle();
     }
 
     // A rebuild as the window's callers make it.
@@ -555,6 +588,103 @@ TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
 
 INSTANTIATE_TEST_SUITE_P(Recalculation, ChartAnswer, ::testing::ValuesIn(answerCases),
                          [](const ::testing::TestParamInfo<AnswerCase> &info) { return std::string(info.param.name); });
+
+// The chart's look as the load's draw gives it: the axes' labels in the
+// view's font, which the style sheets set, their titles in bold, slim
+// margins and a square background. Every later path keeps it.
+struct ChartLook {
+    QFont labels[2];
+    QFont titles[2];
+    QMargins margins;
+    QMargins layoutMargins;
+    qreal roundness;
+    QChartView::RubberBands rubberBand;
+};
+
+struct LookCase {
+    const char *name;
+    void (*path)(ChartTest &test, Ui::CalibrationWidget *ui);
+};
+
+void PrintTo(const LookCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ChartLookKept : public ChartTest, public ::testing::WithParamInterface<LookCase>
+{
+public:
+    using ChartTest::recalculateInWindow;
+
+    ChartLook look() const
+    {
+        QChart *c = Inspector::chart(*window);
+        ChartLook l;
+        l.labels[0] = Inspector::axisX(*window)->labelsFont();
+        l.labels[1] = Inspector::axisY(*window)->labelsFont();
+        l.titles[0] = Inspector::axisX(*window)->titleFont();
+        l.titles[1] = Inspector::axisY(*window)->titleFont();
+        l.margins = c->margins();
+        qreal left = 0, top = 0, right = 0, bottom = 0;
+        c->layout()->getContentsMargins(&left, &top, &right, &bottom);
+        l.layoutMargins = QMargins(int(left), int(top), int(right), int(bottom));
+        l.roundness = c->backgroundRoundness();
+        l.rubberBand = Inspector::chartView(*window)->rubberBand();
+        return l;
+    }
+};
+
+const LookCase lookCases[] = {
+    {"PreviewAnswer", [](ChartTest &t, Ui::CalibrationWidget *) {
+         ASSERT_TRUE(static_cast<ChartLookKept &>(t).recalculateInWindow(true));
+     }},
+    {"AnswerAfterTwoRecalculatedLinesUnchecked", [](ChartTest &t, Ui::CalibrationWidget *ui) {
+         auto &test = static_cast<ChartLookKept &>(t);
+         ASSERT_TRUE(test.recalculateInWindow(false));
+         ASSERT_EQ(ui->listWidget->count(), 6);
+         ui->listWidget->item(3)->setCheckState(Qt::Unchecked);
+         ui->listWidget->item(4)->setCheckState(Qt::Unchecked);
+         ASSERT_TRUE(test.recalculateInWindow(false));
+     }},
+    {"LineUncheckedAndCheckedAgain", [](ChartTest &, Ui::CalibrationWidget *ui) {
+         ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+         ui->listWidget->item(1)->setCheckState(Qt::Checked);
+     }},
+    {"PointMode", [](ChartTest &, Ui::CalibrationWidget *ui) { ui->displayModePoint->click(); }},
+    {"OtherXType", [](ChartTest &, Ui::CalibrationWidget *ui) { ui->displayTypeXSelect->setCurrentIndex(rowTwoWayTime); }},
+};
+
+TEST_P(ChartLookKept, AsTheLoadsDrawGaveIt)
+{
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const ChartLook first = look();
+    // The view's font as the style sheets give it; the titles the same in bold.
+    const QFont viewFont = Inspector::chartView(*window)->font();
+    QFont bold = viewFont;
+    bold.setBold(true);
+    for (int axis = 0; axis < 2; ++axis) {
+        ASSERT_EQ(first.labels[axis], viewFont) << axis;
+        ASSERT_EQ(first.titles[axis], bold) << axis;
+    }
+    ASSERT_EQ(first.rubberBand, QChartView::RectangleRubberBand);
+
+    GetParam().path(*this, ui);
+
+    const ChartLook now = look();
+    for (int axis = 0; axis < 2; ++axis) {
+        EXPECT_EQ(now.labels[axis], first.labels[axis]) << axis;
+        EXPECT_EQ(now.titles[axis], first.titles[axis]) << axis;
+    }
+    EXPECT_EQ(now.margins, first.margins);
+    EXPECT_EQ(now.layoutMargins, first.layoutMargins);
+    EXPECT_EQ(now.roundness, first.roundness);
+    EXPECT_EQ(now.rubberBand, first.rubberBand);
+    EXPECT_EQ(Inspector::chart(*window)->theme(), QChart::ChartThemeLight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ChartLookKept, ::testing::ValuesIn(lookCases),
+                         [](const ::testing::TestParamInfo<LookCase> &info) { return std::string(info.param.name); });
 
 TEST_F(ChartTest, SeriesNamesFromPathsWithoutSlash)
 {
