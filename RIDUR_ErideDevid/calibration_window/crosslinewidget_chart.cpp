@@ -200,10 +200,12 @@ constexpr double lineClickReach = 4.0;
 // The drawn point of the series nearest to a clicked position, when one lies
 // within reach (pixels) of the click; otherwise the clicked position. A line
 // series and an OpenGL scatter series report the clicked position rather
-// than a point of the series.
+// than a point of the series. A position that is a drawn point is that
+// point: on an axis whose ends meet every point maps to the same pixels.
 QPointF nearestDrawnPoint(QChart *chart, QXYSeries *series, const QPointF &clicked, double reach)
 {
-    if (chart->plotArea().isEmpty())
+    const QVector<QPointF> points = series->pointsVector();
+    if (chart->plotArea().isEmpty() || points.contains(clicked))
         return clicked;
     const QPointF origin = chart->mapToPosition(clicked, series);
     const QPointF unitX = chart->mapToPosition(clicked + QPointF(1, 0), series);
@@ -212,7 +214,7 @@ QPointF nearestDrawnPoint(QChart *chart, QXYSeries *series, const QPointF &click
     const double pxPerY = unitY.y() - origin.y();
     double best = reach * reach;
     QPointF found = clicked;
-    for (const QPointF &p : series->pointsVector()) {
+    for (const QPointF &p : points) {
         const double dx = (p.x() - clicked.x()) * pxPerX;
         const double dy = (p.y() - clicked.y()) * pxPerY;
         const double d2 = dx * dx + dy * dy;

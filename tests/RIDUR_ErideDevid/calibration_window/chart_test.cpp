@@ -981,6 +981,24 @@ TEST_F(ChartTest, ClickBesideADrawnPointFindsItInLineAndPointMode)
     }
 }
 
+// On an axis whose ends meet every point maps to the same pixels: a click
+// the series reports on a drawn point finds that point, not another.
+TEST_F(ChartTest, ClickOnADrawnPointWhereAnAxisHasNoSpanFindsIt)
+{
+    load({write("a.nexra", {ping(6)})});
+    ui->displayTypeXSelect->setCurrentIndex(rowBeamNo);
+    ui->displayTypeYSelect->setCurrentIndex(rowQFactor); // 0 for every NEXRA sounding
+    draw(rowBeamNo, rowQFactor, true, true, true);
+    Inspector::chartView(*window)->resize(800, 600);
+    Inspector::chart(*window)->resize(800, 600);
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    ASSERT_DOUBLE_EQ(Inspector::axisY(*window)->min(), Inspector::axisY(*window)->max());
+    QXYSeries *line = series().at(0);
+    emit line->clicked(line->at(2));
+    EXPECT_TRUE(ui->informationLabel->text().startsWith("Beam No= 2, QFact= 0\n")) << ui->informationLabel->text().toStdString();
+    EXPECT_EQ(Inspector::lastClickedSounding(*window).beamIndex, 2);
+}
+
 // ---- Axis range controls ----
 
 TEST_F(ChartTest, RangeControlsOnAndOff)
