@@ -77,9 +77,7 @@ struct CrossLineWidgetInspector {
         QListWidget *items = legend(w);
         for (int row = 0; row < items->count(); ++row)
             w.lineCheckStates.insert(items->item(row)->text(), items->item(row)->checkState() == Qt::Checked);
-        w.drawRecalculatedLines();
-        w.chartReady = true;
-        w.hideLines(w.restoreLegend(false));
+        w.showRecalculation(false);
     }
     // An empty chart in the view, as before the first load.
     static void clear(CrossLineWidget &w) { w.replaceChart(false); }

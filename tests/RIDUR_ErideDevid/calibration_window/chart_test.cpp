@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QGraphicsLayout>
 #include <QKeyEvent>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QOpenGLWidget>
@@ -199,47 +201,38 @@ protected:
         return names;
     }
 
-    // Every line of the chart, shown or hidden, in legend order.
-    QStringList lineNames() const
-    {
-        QStringList names;
-        for (const auto &line : Inspector::chartLines(*window))
-            names << line.name;
-        return names;
-    }
+    // Every line of the chart, shown or hidden, in the chart's order.
+    QStringList lineNames() const { return seriesNames(); }
 
-    // Line i is drawn: its series is in the chart and visible.
+    // Line i is drawn: its series is visible.
     bool lineShown(int i) const
     {
-        const auto lines = Inspector::chartLines(*window);
-        QXYSeries *s = i < lines.size() ? lines.at(i).series : nullptr;
-        return s && series().contains(s) && s->isVisible();
+        const QList<QXYSeries *> lines = series();
+        return i < lines.size() && lines.at(i)->isVisible();
     }
 
-    // The colour of each line: its series' while shown.
     QList<QColor> lineColours() const
     {
         QList<QColor> out;
-        for (const auto &line : Inspector::chartLines(*window))
-            out << (line.series ? line.series->color() : line.colour);
+        for (QXYSeries *s : series())
+            out << s->color();
         return out;
     }
 
-    // The chart holds one series for each shown line and no other.
-    ::testing::AssertionResult chartHoldsShownLinesOnly() const
+    // The chart holds a series for every legend item, in the legend's
+    // order, shown as its item is checked.
+    ::testing::AssertionResult chartFollowsLegend() const
     {
-        QList<QXYSeries *> ofLines;
-        for (const auto &line : Inspector::chartLines(*window)) {
-            if (line.shown != (line.series != nullptr))
-                return ::testing::AssertionFailure() << line.name.toStdString() << (line.shown ? " shown without a series" : " hidden with a series");
-            if (line.series)
-                ofLines << line.series;
+        const QList<QXYSeries *> lines = series();
+        if (lines.size() != ui->listWidget->count())
+            return ::testing::AssertionFailure() << lines.size() << " series, " << ui->listWidget->count() << " legend items";
+        for (int i = 0; i < lines.size(); ++i) {
+            const QListWidgetItem *item = ui->listWidget->item(i);
+            if (lines.at(i)->name() != item->text())
+                return ::testing::AssertionFailure() << "series " << i << " named " << lines.at(i)->name().toStdString();
+            if (lines.at(i)->isVisible() != (item->checkState() == Qt::Checked))
+                return ::testing::AssertionFailure() << item->text().toStdString() << (lines.at(i)->isVisible() ? " shown, unchecked" : " hidden, checked");
         }
-        QList<QXYSeries *> inChart = series();
-        std::sort(ofLines.begin(), ofLines.end());
-        std::sort(inChart.begin(), inChart.end());
-        if (ofLines != inChart)
-            return ::testing::AssertionFailure() << inChart.size() << " series in the chart, " << ofLines.size() << " lines shown";
         return ::testing::AssertionSuccess();
     }
 
@@ -322,7 +315,7 @@ TEST_P(ChartFlags, SeriesLegendAndRange)
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    EXPECT_TRUE(chartHoldsShownLinesOnly());
+    EXPECT_TRUE(chartFollowsLegend());
     for (int i = 0; i < c.names.size(); ++i)
         EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
     for (QXYSeries *s : series()) {
@@ -439,7 +432,7 @@ TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    ASSERT_TRUE(chartHoldsShownLinesOnly());
+    ASSERT_TRUE(chartFollowsLegend());
     const QList<QColor> theme = themeColours(c.names.size());
     EXPECT_EQ(lineColours(), theme);
     for (int i = 0; i < c.names.size(); ++i) {
@@ -460,10 +453,9 @@ TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
         const bool shown = item->checkState() == Qt::Checked;
         item->setCheckState(shown ? Qt::Unchecked : Qt::Checked);
         EXPECT_EQ(lineShown(i), !shown) << i;
-        EXPECT_TRUE(chartHoldsShownLinesOnly()) << i;
+        EXPECT_TRUE(chartFollowsLegend()) << i;
         if (!shown) {
-            QXYSeries *s = Inspector::chartLines(*window).at(i).series;
-            ASSERT_NE(s, nullptr) << i;
+            QXYSeries *s = series().at(i);
             EXPECT_EQ(s->color(), theme.at(i)) << i;
             EXPECT_EQ(s->attachedAxes().size(), 2) << i;
         }
@@ -516,7 +508,7 @@ TEST_F(ChartTest, LegendItemsCarrySeriesColourAndHideTheirSeries)
     EXPECT_FALSE(lineShown(1));
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
     EXPECT_TRUE(lineShown(1));
-    EXPECT_TRUE(chartHoldsShownLinesOnly());
+    EXPECT_TRUE(chartFollowsLegend());
     // Nothing acts while the chart is being rebuilt.
     Inspector::chartReady(*window) = false;
     ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
@@ -569,7 +561,7 @@ TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    ASSERT_TRUE(chartHoldsShownLinesOnly());
+    ASSERT_TRUE(chartFollowsLegend());
     for (int i = 0; i < c.names.size(); ++i)
         EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
     EXPECT_EQ(lineColours(), themeColours(c.names.size()));
@@ -578,8 +570,8 @@ TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
 
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
     ASSERT_TRUE(lineShown(1));
-    EXPECT_TRUE(chartHoldsShownLinesOnly());
-    QXYSeries *b = Inspector::chartLines(*window).at(1).series;
+    EXPECT_TRUE(chartFollowsLegend());
+    QXYSeries *b = series().at(1);
     EXPECT_EQ(b->name(), "b.nexra:0 - orig");
     EXPECT_EQ(b->pointsVector(), asLoaded.at(1));
     EXPECT_EQ(b->color(), themeColours(2).at(1));
@@ -1022,8 +1014,12 @@ TEST_F(ChartTest, RangeControlsOnAndOff)
     ui->horizontalRangeRightSpinBox->setValue(4.0);
     EXPECT_DOUBLE_EQ(x->min(), 1.0);
     EXPECT_DOUBLE_EQ(x->max(), 4.0);
-    // A redraw that does not force the range keeps the user's.
+    // A redraw that does not force the range keeps the user's (on the axes
+    // of the chart it draws).
     draw(rowBeamNo, rowTwoWayTime, false, true, true);
+    x = Inspector::axisX(*window);
+    y = Inspector::axisY(*window);
+    EXPECT_DOUBLE_EQ(x->min(), 1.0);
     EXPECT_DOUBLE_EQ(x->max(), 4.0);
     ui->horizontalRangeCheckBox->setChecked(true);
     EXPECT_TRUE(ui->horizontalRangeRightSpinBox->isHidden());
@@ -1058,6 +1054,114 @@ TEST_F(ChartTest, ZoomOutResetsZoom)
     EXPECT_LT(Inspector::axisX(*window)->max(), before);
     ui->zoomOutButton->click();
     EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), before);
+}
+
+// "Zoom Out" after an answer returns to the ranges in force before the first
+// zoom, the load's: a preview answer redraws nothing, and a full one keeps
+// the lines as loaded, whose zoom the chart remembers.
+class ChartZoomOutAfterAnswer : public ChartTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(ChartZoomOutAfterAnswer, ReturnsToTheLoadsRanges)
+{
+    const bool preview = GetParam();
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(9)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    Inspector::chartView(*window)->resize(800, 600);
+    Inspector::chart(*window)->resize(800, 600);
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    // Beams 0 to 8 widened by 2 %; depths 20 to 20.8 m.
+    const double loadX[2] = {Inspector::axisX(*window)->min(), Inspector::axisX(*window)->max()};
+    const double loadY[2] = {Inspector::axisY(*window)->min(), Inspector::axisY(*window)->max()};
+    ASSERT_NEAR(loadX[0], -0.16, 1e-9);
+    ASSERT_NEAR(loadX[1], 8.1632, 1e-9);
+    ASSERT_NEAR(loadY[0], 20.0, 1e-5);
+    ASSERT_NEAR(loadY[1], 20.8, 1e-5);
+
+    // A rectangle dragged over the plot's middle.
+    const QRectF plot = Inspector::chart(*window)->plotArea();
+    Inspector::chart(*window)->zoomIn(plot.adjusted(plot.width() / 4, plot.height() / 4, -plot.width() / 4, -plot.height() / 4));
+    const double zoomedX[2] = {Inspector::axisX(*window)->min(), Inspector::axisX(*window)->max()};
+    ASSERT_GT(zoomedX[0], loadX[0] + 1.0);
+    ASSERT_LT(zoomedX[1], loadX[1] - 1.0);
+
+    ASSERT_TRUE(recalculateInWindow(preview));
+    if (preview) {
+        EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->min(), zoomedX[0]);
+        EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), zoomedX[1]);
+    }
+    ui->zoomOutButton->click();
+    EXPECT_NEAR(Inspector::axisX(*window)->min(), loadX[0], 1e-9);
+    EXPECT_NEAR(Inspector::axisX(*window)->max(), loadX[1], 1e-9);
+    EXPECT_NEAR(Inspector::axisY(*window)->min(), loadY[0], 1e-9);
+    EXPECT_NEAR(Inspector::axisY(*window)->max(), loadY[1], 1e-9);
+    EXPECT_FALSE(Inspector::chart(*window)->isZoomed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ChartZoomOutAfterAnswer, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "Preview" : "Full"; });
+
+// A legend item unchecked and checked again hides and shows its line where
+// it stands: no other series is touched, the chart's order (which is the
+// built-in legend's) stays. So after a recalculation for a line as loaded
+// checked again.
+TEST_F(ChartTest, ALineCheckedAgainKeepsItsPlace)
+{
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const auto markers = [this] {
+        QStringList labels;
+        for (QLegendMarker *marker : Inspector::chart(*window)->legend()->markers())
+            labels << marker->label();
+        return labels;
+    };
+    const QList<QXYSeries *> loaded = series();
+    const QStringList loadedMarkers = markers();
+    ASSERT_EQ(loadedMarkers, QStringList({"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"}));
+
+    ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(series(), loaded);
+    EXPECT_FALSE(loaded.at(1)->isVisible());
+    EXPECT_EQ(markers(), loadedMarkers);
+    ui->listWidget->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(series(), loaded);
+    EXPECT_TRUE(loaded.at(1)->isVisible());
+    EXPECT_EQ(markers(), loadedMarkers);
+
+    ASSERT_TRUE(recalculateInWindow(false));
+    ASSERT_EQ(series().mid(0, 3), loaded);
+    const QList<QXYSeries *> answered = series();
+    ui->listWidget->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(series(), answered);
+    EXPECT_TRUE(answered.at(1)->isVisible());
+    EXPECT_FALSE(answered.at(0)->isVisible());
+    EXPECT_EQ(markers(), loadedMarkers + QStringList({"a.nexra:0", "b.nexra:0", "c.nexra:0"}));
+    EXPECT_TRUE(chartFollowsLegend());
+}
+
+// The timing records are createChartUI's: written where it runs (a full
+// answer), never where it does not (legend items, a preview answer).
+TEST_F(ChartTest, TimingRecordsOnlyWhereTheChartIsBuilt)
+{
+    load({write("a.nexra", {ping(3)}), write("b.nexra", {ping(4)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const QString timing = QStringLiteral("TIMING : CrossLineWidget::createChartUI");
+    {
+        LogCapture cap("Rerozadoz");
+        ui->listWidget->item(0)->setCheckState(Qt::Unchecked);
+        ui->listWidget->item(0)->setCheckState(Qt::Checked);
+        ASSERT_TRUE(recalculateInWindow(true));
+        EXPECT_EQ(cap.messages().filter(timing), QStringList{});
+    }
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        ui->listWidget->item(row)->setCheckState(Qt::Checked);
+    LogCapture cap("Rerozadoz");
+    ASSERT_TRUE(recalculateInWindow(false));
+    EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter(timing + "() = ").size(), 1);
+    // One record of each stage per recalculated line.
+    for (int step = 1; step <= 5; ++step)
+        EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter(timing + QStringLiteral(" [5][%1] = ").arg(step)).size(), 2) << step;
 }
 
 TEST_F(ChartTest, OverlaySlots)

@@ -43,21 +43,6 @@ struct CrossLineWidgetInspector {
         w.createChartUI(CrossLineWidget::displayTypes[xRow], CrossLineWidget::displayTypes[yRow],
                         forceRange, redrawOriginal, originalOnly);
     }
-    // Every line of the chart in legend order, shown or hidden: its name,
-    // colour and series (null while hidden).
-    struct ChartLineState {
-        QString name;
-        QColor colour;
-        bool shown;
-        QtCharts::QXYSeries *series;
-    };
-    static QList<ChartLineState> chartLines(const CrossLineWidget &w)
-    {
-        QList<ChartLineState> out;
-        for (const CrossLineWidget::ChartLine &line : w.chartLines)
-            out << ChartLineState{line.name, line.colour(), line.shown, line.series};
-        return out;
-    }
     // A recalculation's answer as the window gives it, from the legend's
     // states saved at the request to the legend restored.
     static void answerRecalculation(CrossLineWidget &w, bool preview)
@@ -68,10 +53,7 @@ struct CrossLineWidgetInspector {
             const QListWidgetItem *item = w.ui->listWidget->item(row);
             w.lineCheckStates.insert(item->text(), item->checkState() == Qt::Checked);
         }
-        if (!preview)
-            w.drawRecalculatedLines();
-        w.chartReady = true;
-        w.hideLines(w.restoreLegend(false));
+        w.showRecalculation(preview);
     }
     static void addSeriesPoints(CrossLineWidget &w, const QString &lineName,
                                 QVector<QVector<QPointF>> &pointLists, QStringList &seriesNames,
