@@ -525,22 +525,35 @@ TEST_F(ChartTest, SameFileNameInTwoFoldersTogglesFirstSeriesOnly)
     EXPECT_TRUE(lineShown(1));
 }
 
-// A recalculation's answer hides the lines as loaded; they stay in the
-// legend and come back, as drawn before and in their own colour, when
-// checked again. A preview answer draws nothing new and hides them too.
+// A recalculation's answer, asked for and answered through the window: the
+// lines as loaded are hidden and stay in the chart, with their legend items,
+// and come back, as drawn before and in their own colour, when checked
+// again; a recalculated line the user had unchecked stays hidden. A preview
+// answer draws nothing new and hides the lines as loaded too. The axes keep
+// the look of the first draw.
 struct AnswerCase {
     const char *name;
+    QList<int> uncheckedAfterAFirstAnswer; // legend rows; empty: one answer only
     bool preview;
     QStringList names;
     QList<bool> checked;
 };
 
+const QStringList threeAsLoaded{"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"};
+const QStringList threeRecalculated{"a.nexra:0", "b.nexra:0", "c.nexra:0"};
+
 const AnswerCase answerCases[] = {
-    {"Full", false,
-     {"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig", "a.nexra:0", "b.nexra:0", "c.nexra:0"},
-     {false, false, false, true, true, true}},
-    {"Preview", true, {"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"}, {false, false, false}},
+    {"Full", {}, false, threeAsLoaded + threeRecalculated, {false, false, false, true, true, true}},
+    {"Preview", {}, true, threeAsLoaded, {false, false, false}},
+    {"FullAfterTwoRecalculatedLinesUnchecked", {3, 5}, false, threeAsLoaded + threeRecalculated,
+     {false, false, false, false, true, false}},
+    {"PreviewAfterAFullOne", {4}, true, threeAsLoaded + threeRecalculated, {false, false, false, true, false, true}},
 };
+
+void PrintTo(const AnswerCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ChartAnswer : public ChartTest, public ::testing::WithParamInterface<AnswerCase>
 {
@@ -549,14 +562,22 @@ class ChartAnswer : public ChartTest, public ::testing::WithParamInterface<Answe
 TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
 {
     const AnswerCase &c = GetParam();
-    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})}, true);
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})});
     draw(rowBeamNo, rowDepth, true, true, true);
     QList<QVector<QPointF>> asLoaded;
     for (QXYSeries *s : series())
         asLoaded << s->pointsVector();
     ASSERT_EQ(asLoaded.size(), 3);
+    const QFont labels = Inspector::chartView(*window)->font();
+    QFont titles = labels;
+    titles.setBold(true);
+    if (!c.uncheckedAfterAFirstAnswer.isEmpty()) {
+        ASSERT_TRUE(recalculateInWindow(false));
+        for (int row : c.uncheckedAfterAFirstAnswer)
+            ui->listWidget->item(row)->setCheckState(Qt::Unchecked);
+    }
 
-    Inspector::answerRecalculation(*window, c.preview);
+    ASSERT_TRUE(recalculateInWindow(c.preview));
 
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
@@ -565,8 +586,14 @@ TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
     for (int i = 0; i < c.names.size(); ++i)
         EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
     EXPECT_EQ(lineColours(), themeColours(c.names.size()));
+    for (int i = 0; i < c.names.size(); ++i)
+        EXPECT_EQ(ui->listWidget->item(i)->icon().pixmap(16, 16).toImage().pixelColor(8, 8), lineColours().at(i)) << i;
     EXPECT_EQ(Inspector::chart(*window)->axes().size(), 2);
     EXPECT_EQ(Inspector::chartView(*window)->chart(), Inspector::chart(*window));
+    for (QValueAxis *axis : {Inspector::axisX(*window), Inspector::axisY(*window)}) {
+        EXPECT_EQ(axis->labelsFont(), labels);
+        EXPECT_EQ(axis->titleFont(), titles);
+    }
 
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
     ASSERT_TRUE(lineShown(1));
