@@ -1148,11 +1148,11 @@ TEST_F(ChartTest, ALineCheckedAgainKeepsItsPlace)
     ASSERT_EQ(loadedMarkers, QStringList({"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"}));
 
     ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
-    EXPECT_EQ(series(), loaded);
+    ASSERT_EQ(series(), loaded);
     EXPECT_FALSE(loaded.at(1)->isVisible());
     EXPECT_EQ(markers(), loadedMarkers);
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
-    EXPECT_EQ(series(), loaded);
+    ASSERT_EQ(series(), loaded);
     EXPECT_TRUE(loaded.at(1)->isVisible());
     EXPECT_EQ(markers(), loadedMarkers);
 
@@ -1160,7 +1160,7 @@ TEST_F(ChartTest, ALineCheckedAgainKeepsItsPlace)
     ASSERT_EQ(series().mid(0, 3), loaded);
     const QList<QXYSeries *> answered = series();
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
-    EXPECT_EQ(series(), answered);
+    ASSERT_EQ(series(), answered);
     EXPECT_TRUE(answered.at(1)->isVisible());
     EXPECT_FALSE(answered.at(0)->isVisible());
     EXPECT_EQ(markers(), loadedMarkers + QStringList({"a.nexra:0", "b.nexra:0", "c.nexra:0"}));
