@@ -5,19 +5,24 @@
 // OpenGL; build_ms and frame_ms split each run into making the chart and
 // drawing its first frame. Then the chart of many short lines (121 soundings
 // each, as a survey of many small raw files gives) at 500 to 5,000 lines:
-// the load's chart up to its first frame (Draw), a recalculation's chart of
-// the lines as loaded and recalculated with the legend restored up to its
-// first frame (Rebuild), and the chart's release with both kinds of lines
-// (Teardown). Their cost per line should not grow with the number of lines:
-// the summary gives each stage's time per line at 5,000 lines over that at
-// 500. Beside them, the bare QtCharts floor of the draw (Floor): as many
-// line series added to a new chart and drawn. QtCharts itself searches all
-// of a chart's series on every series added, so the floor's own cost per
-// line grows with the lines. Run under xvfb-run so that an OpenGL context
-// exists:
+// the load's chart up to its first frame (Draw); a recalculation asked for
+// with the window's Recalculate button, computed by the data thread and
+// answered by the window (the lines as loaded hidden, the recalculated ones
+// drawn beside them), up to its first frame (Recalculation; answer_ms is the
+// part after the data thread's answer); and the release of the chart of both
+// kinds of lines, as the window's end does it (Teardown). Beside them, the
+// bare QtCharts floor of each: as many line series added to a new chart and
+// drawn (Floor), and as many more added to such a chart once it is drawn,
+// its lines hidden one by one first (RecalculationFloor), which is what a
+// recalculation asks of QtCharts. QtCharts searches all of a chart's series
+// on every series added and on every change of a series' visibility, so the
+// floors' cost per line grows with the lines; the summary gives each stage's
+// time per line at each count and at 5,000 lines over that at 500. Run under
+// xvfb-run so that an OpenGL context exists:
 //   xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb ./bench_chart
 #include "crosslinedata.h"
 #include "crosslinewidget.h"
+#include "crosslinewidget_access.h"
 #include "nexrawriter.h"
 
 #include <benchmark/benchmark.h>
@@ -43,6 +48,8 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -52,42 +59,15 @@
 
 QT_CHARTS_USE_NAMESPACE
 
-// The window's chart members, for this program only.
-struct CrossLineWidgetInspector {
-    static CrossLineData *data(CrossLineWidget &w) { return w.crossLineData; }
-    static DisplayData &displayData(CrossLineWidget &w) { return w.displayData; }
-    static QChartView *chartView(CrossLineWidget &w) { return w.chartView; }
-    static QListWidget *legend(CrossLineWidget &w) { return w.findChild<QListWidget *>(QStringLiteral("listWidget")); }
-    static void loadAnswered(CrossLineWidget &w) { w.loading = false; }
-    // As the load's answer rebuilds the chart: the lines as loaded.
-    static void rebuild(CrossLineWidget &w)
-    {
-        w.chartReady = false;
-        w.createChartUI(CrossLineWidget::displayTypes[0], CrossLineWidget::displayTypes[2], true, true,
-                        true);
-        w.chartReady = true;
-    }
-    // As a recalculation's request saves the legend and its answer draws the
-    // chart: the lines as loaded kept (and hidden), the recalculated ones
-    // drawn, the legend restored.
-    static void recalculated(CrossLineWidget &w)
-    {
-        w.chartReady = false;
-        w.lineCheckStates.clear();
-        QListWidget *items = legend(w);
-        for (int row = 0; row < items->count(); ++row)
-            w.lineCheckStates.insert(items->item(row)->text(), items->item(row)->checkState() == Qt::Checked);
-        w.drawRecalculatedLines();
-        w.chartReady = true;
-        w.hideLines(w.restoreLegend(false));
-    }
-    // An empty chart in the view, as before the first load.
-    static void clear(CrossLineWidget &w) { w.replaceChart(false); }
-    // Takes the chart out of the view, which shows the given one instead;
-    // the window still holds it.
-    static void hideChart(CrossLineWidget &w, QChart *shown) { w.chartView->setChart(shown); }
-    static void release(CrossLineWidget &w) { w.releaseChart(); }
-};
+using Inspector = CrossLineWidgetInspector;
+
+// As the load's answer draws the chart: the lines as loaded.
+void drawLoadedLines(CrossLineWidget &w)
+{
+    Inspector::chartReady(w) = false;
+    Inspector::createChartUI(w, 0, 2, true, true, true);
+    Inspector::chartReady(w) = true;
+}
 
 namespace {
 
@@ -237,7 +217,7 @@ CrossLineWidget &window()
 {
     if (!shownWindow) shownWindow = [] {
         auto win = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
-        CrossLineData *data = CrossLineWidgetInspector::data(*win);
+        CrossLineData *data = Inspector::crossLineData(*win);
         data->setProjectionFile(chartData().projection);
         data->setCrossLine(lineX, lineStartY, lineX, lineEndY);
         data->setCorridorWidth(100.0f);
@@ -253,15 +233,15 @@ CrossLineWidget &window()
             for (int i = 0; i < kPoints; ++i)
                 list.append(sounding(line, i));
         }
-        CrossLineWidgetInspector::displayData(*win).setOriginalData(data);
-        CrossLineWidgetInspector::loadAnswered(*win);
+        Inspector::displayData(*win).setOriginalData(data);
+        Inspector::loadingFlag(*win) = false;
         // Point mode: one marker per sounding.
         win->findChild<QRadioButton *>(QStringLiteral("displayModePoint"))->setChecked(true);
         win->findChild<QSpinBox *>(QStringLiteral("displayPointSize"))->setValue(kMarkerSize);
         win->resize(1500, 950);
         win->show();
-        CrossLineWidgetInspector::rebuild(*win);
-        FrameWaiter(CrossLineWidgetInspector::chartView(*win)).wait();
+        drawLoadedLines(*win);
+        FrameWaiter(Inspector::chartView(*win)).wait();
         return win;
     }();
     return *shownWindow;
@@ -270,12 +250,12 @@ CrossLineWidget &window()
 void BM_CreateChartUI(benchmark::State &state)
 {
     CrossLineWidget &w = window();
-    FrameWaiter waiter(CrossLineWidgetInspector::chartView(w));
-    const bool gl = CrossLineWidgetInspector::chartView(w)->findChild<QOpenGLWidget *>() != nullptr;
+    FrameWaiter waiter(Inspector::chartView(w));
+    const bool gl = Inspector::chartView(w)->findChild<QOpenGLWidget *>() != nullptr;
     StageClock clock;
     for (auto _ : state) {
         clock.start();
-        CrossLineWidgetInspector::rebuild(w);
+        drawLoadedLines(w);
         clock.built();
         waiter.wait();
         clock.drawn();
@@ -357,19 +337,39 @@ void BM_QtChartsWithoutOpenGL(benchmark::State &state) { floorChart(state, false
 
 constexpr int kShortLinePoints = 121;
 
-// A window whose data object holds the lines as loaded and as recalculated
-// of `lines` raw files (names of one small file), drawn as loaded.
+// Its soundings across the corridor, a depth that rises along it.
+QString shortLineFile(const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/short_line.nexra");
+    nexra::MrzPingRecord ping;
+    ping.timeSec = 1600000000;
+    ping.latitude = 10.005;
+    ping.longitude = 20.0;
+    for (int i = 0; i < kShortLinePoints; ++i) {
+        nexra::MrzSoundingRecord s;
+        s.deltaLongitude = 0.0000004f * float(i - kShortLinePoints / 2);
+        s.y = 0.05f * float(i - kShortLinePoints / 2);
+        s.z = 40.0f + 2.0f * std::sin(0.1f * float(i));
+        ping.soundings << s;
+    }
+    nexra::writeFile(path, {nexra::makeIipDatagram(nexra::makeInstallationText(nexra::defaultInstallation(1))),
+                            nexra::makeMrzDatagram(ping)});
+    return path;
+}
+
+// A shown window whose data object holds `lines` raw files (links to one
+// small file), loaded, the chart drawn as the load's answer draws it.
 class ManyLines
 {
 public:
     explicit ManyLines(int lines)
     {
         window = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
-        CrossLineData *data = CrossLineWidgetInspector::data(*window);
+        CrossLineData *data = Inspector::crossLineData(*window);
         data->setProjectionFile(chartData().projection);
         data->setCrossLine(lineX, lineStartY, lineX, lineEndY);
         data->setCorridorWidth(100.0f);
-        const QString source = chartData().files.first();
+        const QString source = shortLineFile(dir.path());
         for (int line = 0; line < lines; ++line) {
             const QString path = dir.filePath(QStringLiteral("line_%1.nexra").arg(line, 4, 10, QLatin1Char('0')));
             ::link(QFile::encodeName(source).constData(), QFile::encodeName(path).constData());
@@ -377,33 +377,42 @@ public:
         }
         data->loadRegionData();
         data->loadCorridorData();
-        DisplayData &display = CrossLineWidgetInspector::displayData(*window);
-        const QStringList loaded = data->loadedRawFiles();
-        for (int line = 0; line < loaded.size(); ++line) {
-            QList<SoundingData> &list = data->corridorDepths(loaded.at(line));
-            list.clear();
-            for (int i = 0; i < kShortLinePoints; ++i)
-                list.append(sounding(line, i));
-        }
-        display.setOriginalData(data);
-        for (int line = 0; line < loaded.size(); ++line) {
-            for (SoundingData &s : data->corridorDepths(loaded.at(line)))
-                s.depth += 0.25f;
-        }
-        display.setRecalculatedData(data);
-        CrossLineWidgetInspector::loadAnswered(*window);
+        Inspector::displayData(*window).setOriginalData(data);
+        Inspector::loadingFlag(*window) = false;
         // As the load's answer connects the legend.
-        QObject::connect(CrossLineWidgetInspector::legend(*window), &QListWidget::itemChanged, window.get(),
+        QObject::connect(Inspector::ui(*window)->listWidget, &QListWidget::itemChanged, window.get(),
                          &CrossLineWidget::lineStateChanged, Qt::UniqueConnection);
+        // The data thread's answer, as it goes out.
+        QObject::connect(data, &CrossLineData::sigRecalcDone, data,
+                         [this] { answeredAt.store(steadyNs(), std::memory_order_release); },
+                         Qt::DirectConnection);
         window->resize(1500, 950);
         window->show();
-        CrossLineWidgetInspector::rebuild(*window);
-        FrameWaiter(CrossLineWidgetInspector::chartView(*window)).wait();
+        drawLoadedLines(*window);
+        FrameWaiter(Inspector::chartView(*window)).wait();
     }
 
     ~ManyLines() { window->hide(); }
 
     CrossLineWidget &operator*() { return *window; }
+
+    // The window's own road: the Recalculate button, the data thread's job,
+    // the window's answer.
+    void recalculate()
+    {
+        Inspector::ui(*window)->recalculateButton->click();
+        while (window->dataThreadBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+
+    static qint64 steadyNs()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    std::atomic<qint64> answeredAt{0};
 
 private:
     QTemporaryDir dir;
@@ -424,15 +433,15 @@ void recordPerLine(benchmark::State &state, const std::string &stage, int lines,
     perLine()[stage][lines] = usPerLine;
 }
 
-enum class Stage { Draw, Rebuild, Teardown };
+enum class Stage { Draw, Recalculation, Teardown };
 
 const char *stageName(Stage stage)
 {
     switch (stage) {
     case Stage::Draw:
         return "Draw";
-    case Stage::Rebuild:
-        return "Rebuild";
+    case Stage::Recalculation:
+        return "Recalculation";
     case Stage::Teardown:
         return "Teardown";
     }
@@ -443,68 +452,92 @@ void manyLines(benchmark::State &state, Stage stage)
 {
     const int lines = int(state.range(0));
     ManyLines window(lines);
-    QChartView *view = CrossLineWidgetInspector::chartView(*window);
+    QChartView *view = Inspector::chartView(*window);
     QElapsedTimer timer;
     qint64 totalNs = 0;
+    qint64 answerNs = 0;
     // The view's chart while the window's is released.
     std::unique_ptr<QChart> placeholder;
     for (auto _ : state) {
-        // Untimed: the chart the stage starts from.
-        switch (stage) {
-        case Stage::Draw:
-            CrossLineWidgetInspector::clear(*window);
-            break;
-        case Stage::Rebuild:
-            CrossLineWidgetInspector::rebuild(*window);
-            FrameWaiter(view).wait();
-            break;
-        case Stage::Teardown:
-            CrossLineWidgetInspector::rebuild(*window);
-            placeholder.reset();
-            CrossLineWidgetInspector::recalculated(*window);
+        // Untimed: the chart the stage starts from, the load's, in place of
+        // the one the view shows.
+        drawLoadedLines(*window);
+        placeholder.reset();
+        FrameWaiter(view).wait();
+        if (stage == Stage::Teardown) {
+            window.recalculate();
             FrameWaiter(view).wait();
             // As when the window goes: the view shows it no more.
             placeholder = std::make_unique<QChart>();
-            CrossLineWidgetInspector::hideChart(*window, placeholder.get());
-            break;
+            view->setChart(placeholder.get());
         }
         QCoreApplication::processEvents();
         timer.start();
         switch (stage) {
         case Stage::Draw:
-            CrossLineWidgetInspector::rebuild(*window);
-            FrameWaiter(CrossLineWidgetInspector::chartView(*window)).wait();
-            break;
-        case Stage::Rebuild:
-            CrossLineWidgetInspector::recalculated(*window);
+            drawLoadedLines(*window);
             FrameWaiter(view).wait();
             break;
+        case Stage::Recalculation:
+            window.recalculate();
+            FrameWaiter(view).wait();
+            answerNs += ManyLines::steadyNs() - window.answeredAt.load(std::memory_order_acquire);
+            break;
         case Stage::Teardown:
-            CrossLineWidgetInspector::release(*window);
+            Inspector::releaseChart(*window);
             break;
         }
         const qint64 ns = timer.nsecsElapsed();
         totalNs += ns;
         state.SetIterationTime(double(ns) / 1e9);
     }
+    if (stage == Stage::Recalculation)
+        state.counters["answer_ms"] = double(answerNs) / 1e6 / double(state.iterations());
     recordPerLine(state, stageName(stage), lines, totalNs);
 }
 
-// The bare library under the draw: a new chart with new axes in a view, one
-// OpenGL line series per line, of the same points, added, attached and
-// filled, up to the first frame. The chart before it goes untimed.
-void manyLinesQtChartsFloor(benchmark::State &state)
+// The points of the short lines, as the chart draws them.
+QVector<QVector<QPointF>> shortLinePoints(int lines)
 {
-    const int lines = int(state.range(0));
     QVector<QVector<QPointF>> points(lines);
     for (int line = 0; line < lines; ++line) {
-        for (int i = 0; i < kShortLinePoints; ++i) {
-            const SoundingData s = sounding(line, i);
-            points[line].append(QPointF(s.distanceX, s.depth));
-        }
-        std::sort(points[line].begin(), points[line].end(),
-                  [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+        for (int i = 0; i < kShortLinePoints; ++i)
+            points[line].append(QPointF(0.05 * (i - kShortLinePoints / 2), 40.0 + 2.0 * std::sin(0.1 * i)));
     }
+    return points;
+}
+
+// A new chart with new axes in the view, and one OpenGL line series per
+// line added, attached and filled.
+QChart *shortLinesChart(QChartView &view, const QVector<QVector<QPointF>> &points)
+{
+    auto *chart = new QChart();
+    auto *axisX = new QValueAxis();
+    auto *axisY = new QValueAxis();
+    axisY->setReverse(true);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    axisX->setRange(-4, 4);
+    axisY->setRange(37, 43);
+    view.setChart(chart);
+    for (const QVector<QPointF> &line : points) {
+        auto *series = new QLineSeries();
+        series->setUseOpenGL(true);
+        chart->addSeries(series);
+        series->attachAxis(axisX);
+        series->attachAxis(axisY);
+        series->replace(line);
+    }
+    return chart;
+}
+
+// The bare library: the draw's floor (a new chart of the lines drawn), or
+// the recalculation's (the lines hidden one by one, then as many more added
+// and drawn). The chart before it goes untimed, legend first.
+void manyLinesQtChartsFloor(benchmark::State &state, Stage stage)
+{
+    const int lines = int(state.range(0));
+    const QVector<QVector<QPointF>> points = shortLinePoints(lines);
     QChartView view;
     view.resize(1200, 800);
     view.show();
@@ -513,40 +546,46 @@ void manyLinesQtChartsFloor(benchmark::State &state)
     qint64 totalNs = 0;
     for (auto _ : state) {
         QChart *old = view.chart();
+        QChart *chart = nullptr;
+        if (stage == Stage::Recalculation) {
+            chart = shortLinesChart(view, points);
+            FrameWaiter(&view).wait();
+        }
         QCoreApplication::processEvents();
         timer.start();
-        auto *chart = new QChart();
-        auto *axisX = new QValueAxis();
-        auto *axisY = new QValueAxis();
-        axisY->setReverse(true);
-        chart->addAxis(axisX, Qt::AlignBottom);
-        chart->addAxis(axisY, Qt::AlignLeft);
-        axisX->setRange(-1, 10 + lines);
-        axisY->setRange(35, 47);
-        view.setChart(chart);
-        for (const QVector<QPointF> &line : qAsConst(points)) {
-            auto *series = new QLineSeries();
-            series->setUseOpenGL(true);
-            chart->addSeries(series);
-            series->attachAxis(axisX);
-            series->attachAxis(axisY);
-            series->replace(line);
+        if (stage == Stage::Recalculation) {
+            const QList<QAbstractSeries *> loaded = chart->series();
+            for (QAbstractSeries *series : loaded)
+                series->setVisible(false);
+            for (const QVector<QPointF> &line : points) {
+                auto *series = new QLineSeries();
+                series->setUseOpenGL(true);
+                chart->addSeries(series);
+                series->attachAxis(chart->axes(Qt::Horizontal).first());
+                series->attachAxis(chart->axes(Qt::Vertical).first());
+                series->replace(line);
+            }
+        } else {
+            shortLinesChart(view, points);
         }
         FrameWaiter(&view).wait();
         const qint64 ns = timer.nsecsElapsed();
         totalNs += ns;
         state.SetIterationTime(double(ns) / 1e9);
-        // Untimed, and at a cost linear in its series: legend first.
         delete old->legend();
         delete old;
     }
-    recordPerLine(state, "Floor", lines, totalNs);
+    recordPerLine(state, stage == Stage::Recalculation ? "RecalculationFloor" : "Floor", lines, totalNs);
 }
 
 void BM_ManyLinesDraw(benchmark::State &state) { manyLines(state, Stage::Draw); }
-void BM_ManyLinesRebuild(benchmark::State &state) { manyLines(state, Stage::Rebuild); }
+void BM_ManyLinesRecalculation(benchmark::State &state) { manyLines(state, Stage::Recalculation); }
 void BM_ManyLinesTeardown(benchmark::State &state) { manyLines(state, Stage::Teardown); }
-void BM_ManyLinesQtChartsFloor(benchmark::State &state) { manyLinesQtChartsFloor(state); }
+void BM_ManyLinesQtChartsFloor(benchmark::State &state) { manyLinesQtChartsFloor(state, Stage::Draw); }
+void BM_ManyLinesRecalculationQtChartsFloor(benchmark::State &state)
+{
+    manyLinesQtChartsFloor(state, Stage::Recalculation);
+}
 
 void manyLineCounts(benchmark::internal::Benchmark *b)
 {
@@ -554,9 +593,10 @@ void manyLineCounts(benchmark::internal::Benchmark *b)
 }
 
 BENCHMARK(BM_ManyLinesDraw)->Apply(manyLineCounts);
-BENCHMARK(BM_ManyLinesRebuild)->Apply(manyLineCounts);
+BENCHMARK(BM_ManyLinesRecalculation)->Apply(manyLineCounts);
 BENCHMARK(BM_ManyLinesTeardown)->Apply(manyLineCounts);
 BENCHMARK(BM_ManyLinesQtChartsFloor)->Apply(manyLineCounts);
+BENCHMARK(BM_ManyLinesRecalculationQtChartsFloor)->Apply(manyLineCounts);
 
 BENCHMARK(BM_QtChartsFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 BENCHMARK(BM_QtChartsFloorNewAxes)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);

@@ -81,7 +81,8 @@ CrossLineWidget::CrossLineWidget(int viewMode)
     , crossLineData(new CrossLineData())
     , viewMode(viewMode)
 {
-    dataRequests = new DataRequestQueue(crossLineData->handoff(), this);
+    dataRequests = new DataRequestQueue(
+        crossLineData->handoff(), [this] { return crossLineData->rawFiles(); }, this);
     // The resource trees are normally registered by main; registering again is harmless.
     registerAppResources();
     registerUiStyleResources();

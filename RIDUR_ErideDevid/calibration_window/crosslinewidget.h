@@ -7,14 +7,12 @@
 #include "displaydata.h"
 #include "soundingdata.h"
 
-#include <QBrush>
-#include <QColor>
 #include <QFile>
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
-#include <QPen>
 #include <QPointF>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -150,44 +148,36 @@ private:
     void updateClock();
 
     // ---- Chart (crosslinewidget_chart.cpp) ----
+    // uncheckedNames: the legend's restore of a recalculation's answer,
+    // applied as the lines are drawn (restoreLegend), so that a line it
+    // hides joins the chart hidden.
     void createChartUI(const DisplayTypeData &x, const DisplayTypeData &y, bool forceRange,
-                       bool redrawOriginal, bool originalOnly);
+                       bool redrawOriginal, bool originalOnly,
+                       const QSet<QString> &uncheckedNames = {});
     void addSeriesPoints(const QString &lineName, QVector<QVector<QPointF>> &pointLists,
                          QStringList &seriesNames, const QList<FloatPoint> &points);
-    // A line of the chart: its points and looks, and its series while it
-    // is shown. A hidden line has no series: QtCharts answers every change
-    // of a series' visibility, and every series added, with a search
-    // through all the chart's series, so hidden lines stay out of it.
-    struct ChartLine {
-        QString name;
-        QVector<QPointF> points;
-        bool markers = false; // a scatter series, else a line series
-        qreal markerSize = 0.0;
-        QPen pen;
-        QBrush brush; // of markers
-        bool shown = true;
-        QtCharts::QXYSeries *series = nullptr;
-        // What its series' color() gives.
-        QColor colour() const { return markers ? brush.color() : pen.color(); }
-    };
-    // Gives the shown lines without a series one, refilling the given
-    // series (in chart order) first and adding new ones for the rest.
-    // Lines from firstListed on get legend items.
-    void drawSeries(const QList<QtCharts::QXYSeries *> &refilled, int firstListed);
-    // Takes a line's series out of the chart and deletes it.
-    void removeLineSeries(ChartLine &line);
-    // Hides the lines at once: a new chart with the lines left shown when
-    // more than one of them is in the chart.
-    void hideLines(const QVector<int> &lines);
-    // A new, empty chart in the view; the old one is released. Kept axes are
-    // made anew over the same ranges and titles, and the lines stay, without
-    // series; otherwise the lines go too.
+    // One series per line of pointLists, named by names, after the chart's
+    // kept series: the replaced series (those after the kept ones) refilled
+    // in order where they are of the display mode's kind, the others removed,
+    // new series for the rest. Every line gets a legend item, checked unless
+    // its name is in uncheckedNames; the first series of such a name is
+    // hidden.
+    void drawSeries(const QVector<QVector<QPointF>> &pointLists, const QStringList &names,
+                    QList<QtCharts::QXYSeries *> replaced, const QSet<QString> &uncheckedNames);
+    // A new, empty chart in the view, in the chart's look; the old one is
+    // released. Kept axes are made anew over the same ranges and titles.
     void replaceChart(bool keepAxes);
     // Deletes the chart with its series and axes, at a cost linear in the
-    // series; chart and axes become null, the lines lose their series.
+    // series; chart and axes become null.
     void releaseChart();
-    // Fills lineByName from chartLines.
-    void indexLineNames();
+    // The chart's look, given by every path that makes or changes the chart
+    // or its axes: the library's theme with slim margins and a square
+    // background, which leave the X labels room at the window's first size;
+    // the axes' labels in the view's font, which the style sheets set, and
+    // their titles in bold; the rectangle rubber band unless Ctrl is held.
+    void applyChartLook();
+    // Fills seriesByName from the chart's series.
+    void indexSeriesNames();
     // The work of updateViewData and updateDisplayGraphs, run while the data
     // thread is idle (runWhenDataIdle).
     void rebuildViewData(bool headChanged, int headIndex);
@@ -229,9 +219,10 @@ public:
     bool dataThreadBusy() const;
     // Runs the request at once when the data thread is idle, otherwise
     // queues it to run, in order, after the running job's answer has been
-    // handled.
+    // handled. A setting tells what it changes of what a load reads.
     void runWhenDataIdle(std::function<void()> request,
-                         DataRequestQueue::Kind kind = DataRequestQueue::Other);
+                         DataRequestQueue::Kind kind = DataRequestQueue::Other,
+                         DataRequestQueue::SettingEffect effect = {});
     // The program's ports: the caller's WebSocket listener (TCP) and the
     // corridor-width sentence (UDP, to the local host).
     static constexpr quint16 programCallerPort = 11225;
@@ -263,16 +254,17 @@ private:
     // After a recalculation answer: one more request when a box was edited
     // while the boxes were disconnected.
     void recalculateIfEditedMeanwhile();
-    // The chart of a full recalculation's answer: the recalculated lines
-    // drawn beside the kept lines as loaded.
-    void drawRecalculatedLines();
-    // Unchecks the checked legend items saved in lineCheckStates as
-    // unchecked, and those of lines as loaded: the lines as the user had
-    // them, the lines as loaded hidden. Only items of lines as loaded when
-    // asked.
-    // Returns the lines (in chartLines) whose items it unchecked; the chart
-    // is left to the caller.
-    QVector<int> restoreLegend(bool linesAsLoadedOnly);
+    // The chart of a recalculation's answer: unless preview, the recalculated
+    // lines drawn beside the kept lines as loaded; then the legend restored.
+    void showRecalculation(bool preview);
+    // The texts whose checked legend items a recalculation's answer
+    // unchecks: those saved in lineCheckStates as unchecked, and those of
+    // lines as loaded. The lines as the user had them, the lines as loaded
+    // hidden.
+    QSet<QString> namesUncheckedByRestore() const;
+    // Unchecks the checked legend items of these texts and hides the first
+    // series of each; the legend does not act on each item meanwhile.
+    void restoreLegend(const QSet<QString> &uncheckedNames);
 
     // ---- Caller (crosslinewidget_caller.cpp) ----
     // The caller's WebSocket listener; a child.
@@ -329,11 +321,9 @@ private:
     QtCharts::QChartView *chartView = nullptr;
     QtCharts::QValueAxis *axisX = nullptr;
     QtCharts::QValueAxis *axisY = nullptr;
-    // Every line drawn, in legend order.
-    QVector<ChartLine> chartLines;
-    // The first line of each name: the one a legend item of that text shows
-    // or hides.
-    QHash<QString, int> lineByName;
+    // The first series of each name in the chart's order: the one a legend
+    // item of that text shows or hides.
+    QHash<QString, QtCharts::QXYSeries *> seriesByName;
     QWebSocket *clientSocket = nullptr;
     QFile styleSheetFile;
     Ui::CalibrationWidget *ui = nullptr;

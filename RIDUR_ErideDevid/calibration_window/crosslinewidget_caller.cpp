@@ -102,7 +102,7 @@ void CrossLineWidget::processWebSocketMessage(QString text)
             crossLineData->clearData();
             for (const QString &path : paths)
                 crossLineData->addRawFile(path);
-        }, DataRequestQueue::Setting);
+        }, DataRequestQueue::Setting, {paths, false});
     } else if (text.startsWith(setCorridorMessage)) {
         qint32 startX = 0;
         qint32 startY = 0;
@@ -124,7 +124,7 @@ void CrossLineWidget::processWebSocketMessage(QString text)
             *crossLineData->installationLists() = InstallationLists();
             previewRect = PreviewRect();
             setCrossLineCoordinates(startX, startY, endX, endY);
-        }, DataRequestQueue::Setting);
+        }, DataRequestQueue::Setting, {std::nullopt, true});
         // A request of its own, so that a load still waiting for a running
         // job gives way to the one of a newer cross line.
         if (endX != startX && endY != startY)

@@ -26,6 +26,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 QT_CHARTS_USE_NAMESPACE
@@ -56,18 +57,6 @@ const QString origSuffix = QStringLiteral(" - orig");
 
 // Pixels between the chart's view and its titles, legend and labels.
 constexpr int chartMargin = 4;
-
-// A new chart with the library's defaults (theme, built-in legend, no
-// title); it fills its view with slim margins and a square background,
-// which leaves the X labels room at the window's first size.
-QChart *newChart()
-{
-    auto *chart = new QChart();
-    chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    chart->setBackgroundRoundness(0);
-    return chart;
-}
 
 // Deletes a chart with its series, axes and legend at a cost linear in its
 // series. QtCharts takes the series out one at a time,
@@ -212,10 +201,12 @@ constexpr double lineClickReach = 4.0;
 // The drawn point of the series nearest to a clicked position, when one lies
 // within reach (pixels) of the click; otherwise the clicked position. A line
 // series and an OpenGL scatter series report the clicked position rather
-// than a point of the series.
+// than a point of the series. A position that is a drawn point is that
+// point: on an axis whose ends meet every point maps to the same pixels.
 QPointF nearestDrawnPoint(QChart *chart, QXYSeries *series, const QPointF &clicked, double reach)
 {
-    if (chart->plotArea().isEmpty())
+    const QVector<QPointF> points = series->pointsVector();
+    if (chart->plotArea().isEmpty() || points.contains(clicked))
         return clicked;
     const QPointF origin = chart->mapToPosition(clicked, series);
     const QPointF unitX = chart->mapToPosition(clicked + QPointF(1, 0), series);
@@ -224,7 +215,7 @@ QPointF nearestDrawnPoint(QChart *chart, QXYSeries *series, const QPointF &click
     const double pxPerY = unitY.y() - origin.y();
     double best = reach * reach;
     QPointF found = clicked;
-    for (const QPointF &p : series->pointsVector()) {
+    for (const QPointF &p : points) {
         const double dx = (p.x() - clicked.x()) * pxPerX;
         const double dy = (p.y() - clicked.y()) * pxPerY;
         const double d2 = dx * dx + dy * dy;
@@ -241,7 +232,8 @@ QPointF nearestDrawnPoint(QChart *chart, QXYSeries *series, const QPointF &click
 // ---- Chart ----
 
 void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeData &y,
-                                    bool forceRange, bool redrawOriginal, bool originalOnly)
+                                    bool forceRange, bool redrawOriginal, bool originalOnly,
+                                    const QSet<QString> &uncheckedNames)
 {
     const qint64 start = nowMs();
 
@@ -255,22 +247,18 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         }
     }
 
-    // Lines: those kept as they are (the lines as loaded, when they are not
-    // drawn again) and the series whose places the new lines take.
-    if (!chart)
-        replaceChart(false);
-    QVector<ChartLine> lines;
-    QSet<const QAbstractSeries *> keptSeries;
-    for (const ChartLine &line : qAsConst(chartLines)) {
-        if (!redrawOriginal && line.name.endsWith(origSuffix)) {
-            lines << line;
-            keptSeries << line.series;
-        }
-    }
+    // Chart. Where every series would go, a new chart takes the old one's
+    // place in one step (its axes carried over), since QtCharts takes series
+    // out one at a time at a cost that grows with the series left. The
+    // series that the new lines replace otherwise are refilled in place.
     QList<QXYSeries *> replaced;
-    for (QAbstractSeries *s : chart->series()) {
-        if (!keptSeries.contains(s))
-            replaced << static_cast<QXYSeries *>(s);
+    if (!chart || redrawOriginal) {
+        replaceChart(chart != nullptr);
+    } else {
+        for (QAbstractSeries *s : chart->series()) {
+            if (!s->name().endsWith(origSuffix))
+                replaced << static_cast<QXYSeries *>(s);
+        }
     }
     const qint64 mark1 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [1] = ") << (mark1 - start));
@@ -295,43 +283,6 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     }
     const qint64 mark2 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [2] = ") << (mark2 - mark1));
-
-    // The new lines refill the series they replace, in order, when these are
-    // of the kind the display mode draws: every series keeps its place.
-    // Series left over, series of the other kind, and kept lines now hidden
-    // whose series are in the chart would have to be removed one by one,
-    // each at a cost that grows with the chart's series; the chart is then
-    // made anew instead, with the kept lines that are shown.
-    const bool pointMode = ui->displayModePoint->isChecked();
-    bool refill = replaced.size() <= pointLists.size();
-    for (int i = 0; refill && i < replaced.size(); ++i)
-        refill = isOfKind(replaced.at(i), pointMode);
-    for (const ChartLine &line : qAsConst(lines))
-        refill = refill && (line.shown || !line.series);
-    if (refill) {
-        // As with new series, the next zoom starts from the ranges set below.
-        if (redrawOriginal && chart->isZoomed())
-            chart->zoomReset();
-    } else {
-        replaced.clear();
-        replaceChart(true);
-        for (ChartLine &line : lines)
-            line.series = nullptr;
-    }
-    const int firstNew = lines.size();
-    for (int i = 0; i < pointLists.size(); ++i) {
-        ChartLine line;
-        line.name = seriesNames.at(i);
-        line.points = pointLists.at(i);
-        line.markers = pointMode;
-        line.markerSize = qreal(ui->displayPointSize->value());
-        const ThemeLook look = themeLook(pointMode, firstNew + i);
-        line.pen = look.pen;
-        line.brush = look.brush;
-        lines << line;
-    }
-    chartLines = lines;
-    indexLineNames();
 
     // X axis, widened by 2 % on both sides.
     if (!axisX) {
@@ -366,14 +317,17 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
     const qint64 mark4 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [4] = ") << (mark4 - mark2));
 
-    drawSeries(replaced, firstNew);
+    // The kept lines the legend's restore hides are hidden before the new
+    // series join: QtCharts answers a change of a series' visibility with a
+    // search through all the chart's series.
+    restoreLegend(uncheckedNames);
+    drawSeries(pointLists, seriesNames, replaced, uncheckedNames);
     const qint64 mark5 = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [5] = ") << (mark5 - mark4));
 
     // The view, made once.
     if (!chartView) {
         chartView = new QChartView(chart, this);
-        chartView->setRubberBand(QChartView::RectangleRubberBand);
         chartView->installEventFilter(this);
         QLayout *layout = ui->graphicWidget->layout();
         if (!layout) {
@@ -384,104 +338,123 @@ void CrossLineWidget::createChartUI(const DisplayTypeData &x, const DisplayTypeD
         layout->invalidate();
         layout->update();
     }
-    // The axes take the view's font, which the style sheets set; the titles
-    // in bold.
-    chartView->ensurePolished();
-    QFont titleFont = chartView->font();
-    titleFont.setBold(true);
-    for (QValueAxis *axis : {axisX, axisY}) {
-        axis->setLabelsFont(chartView->font());
-        axis->setTitleFont(titleFont);
-    }
+    applyChartLook();
     const qint64 end = nowMs();
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() [6] = ") << (end - mark5));
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI() = ") << (end - start));
 }
 
-void CrossLineWidget::drawSeries(const QList<QXYSeries *> &refilled, int firstListed)
+void CrossLineWidget::drawSeries(const QVector<QVector<QPointF>> &pointLists, const QStringList &names,
+                                 QList<QXYSeries *> replaced, const QSet<QString> &uncheckedNames)
 {
-    if (!chart || !axisX || !axisY)
-        return;
-    QVector<int> drawn;
-    for (int i = 0; i < chartLines.size(); ++i) {
-        if (chartLines.at(i).shown && !chartLines.at(i).series)
-            drawn << i;
+    const bool pointMode = ui->displayModePoint->isChecked();
+    // The replaced series that cannot be refilled go: those left over and
+    // those of the other kind.
+    QList<QXYSeries *> refilled;
+    for (int i = 0; i < replaced.size(); ++i) {
+        QXYSeries *s = replaced.at(i);
+        if (i < pointLists.size() && isOfKind(s, pointMode)) {
+            refilled << s;
+        } else {
+            chart->removeSeries(s);
+            delete s;
+        }
     }
+    // A series keeps its place in the chart's order, which is the order of
+    // the theme's colours; the kept lines go first.
+    const int firstPlace = chart->series().size() - refilled.size();
+    QSet<QString> named;
+    for (QAbstractSeries *s : chart->series().mid(0, firstPlace))
+        named << s->name();
+
     // One series per line, in stages over all lines; the per-series timings
     // are written afterwards.
     enum Stage { Made, Filled, Added, Attached, Listed, Stages };
-    std::vector<std::array<qint64, Stages>> spent(size_t(drawn.size()), std::array<qint64, Stages>{});
+    std::vector<std::array<qint64, Stages>> spent(size_t(pointLists.size()), std::array<qint64, Stages>{});
     // An OpenGL series converts all its points on every range change, so it
     // is filled after it is added and attached. An axis whose ends meet
     // takes its range from the series attached to it, which must then hold
     // its points already.
     const bool fillFirst = !hasSpan(axisX) || !hasSpan(axisY);
     const bool useOpenGL = openGLAvailable();
-    const int count = drawn.size();
-    const int reused = std::min(int(refilled.size()), count);
-    for (int i = 0; i < count; ++i) {
-        ChartLine &line = chartLines[drawn.at(i)];
+    // QtCharts draws OpenGL series in the order of their addresses: the new
+    // series are handed out in that order, so that the lines are drawn as
+    // they are listed, the last on top, as the scene draws them.
+    std::vector<QXYSeries *> made;
+    for (int i = refilled.size(); i < pointLists.size(); ++i) {
         const qint64 begun = nowMs();
-        QXYSeries *s = i < reused ? refilled.at(i) : nullptr;
-        if (!s) {
-            if (line.markers)
-                s = new QScatterSeries();
-            else
-                s = new QLineSeries();
-            s->setUseOpenGL(useOpenGL);
-            connect(s, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
+        QXYSeries *s = pointMode ? static_cast<QXYSeries *>(new QScatterSeries()) : new QLineSeries();
+        s->setUseOpenGL(useOpenGL);
+        connect(s, &QXYSeries::clicked, this, &CrossLineWidget::clickedOnSeries);
+        made.push_back(s);
+        spent[size_t(i)][Made] = nowMs() - begun;
+    }
+    std::sort(made.begin(), made.end(), std::less<QXYSeries *>());
+    QList<QXYSeries *> drawn;
+    QList<bool> checked;
+    for (int i = 0; i < pointLists.size(); ++i) {
+        const qint64 begun = nowMs();
+        const bool reused = i < refilled.size();
+        QXYSeries *s = reused ? refilled.at(i) : made.at(size_t(i - refilled.size()));
+        // The theme's look for the series' place. Set before the series is
+        // in the chart it costs nothing there and the theme leaves it; a
+        // change afterwards makes QtCharts search all the chart's series,
+        // so a refilled series changes only what differs. A scatter
+        // series' border takes its fill colour.
+        const ThemeLook look = themeLook(pointMode, firstPlace + i);
+        if (s->pen() != look.pen)
+            s->setPen(look.pen);
+        if (pointMode) {
+            auto *scatter = static_cast<QScatterSeries *>(s);
+            if (s->brush() != look.brush)
+                s->setBrush(look.brush);
+            if (scatter->markerSize() != ui->displayPointSize->value())
+                scatter->setMarkerSize(ui->displayPointSize->value());
         }
-        // The theme colours a series by its place among those added; a line
-        // keeps the look of its place among all lines, shown or not. Set
-        // before the series is in the chart, the look costs nothing there
-        // and the theme leaves it; a refilled series changes only when its
-        // look differs.
-        if (s->pen() != line.pen)
-            s->setPen(line.pen);
-        if (line.markers && s->brush() != line.brush)
-            s->setBrush(line.brush);
-        if (line.markers)
-            static_cast<QScatterSeries *>(s)->setMarkerSize(line.markerSize);
-        s->setName(line.name);
-        const qint64 made = nowMs();
-        spent[size_t(i)][Made] = made - begun;
-        if (fillFirst || i < reused)
-            s->replace(line.points);
-        spent[size_t(i)][Filled] = nowMs() - made;
-        line.series = s;
+        s->setName(names.at(i));
+        // The legend's restore unchecks the items of these names and hides
+        // the first series of each: a line it hides joins the chart hidden.
+        checked << !uncheckedNames.contains(names.at(i));
+        const bool shown = checked.last() || named.contains(names.at(i));
+        named << names.at(i);
+        if (s->isVisible() != shown)
+            s->setVisible(shown);
+        const qint64 dressed = nowMs();
+        spent[size_t(i)][Made] += dressed - begun;
+        if (fillFirst || reused)
+            s->replace(pointLists.at(i));
+        spent[size_t(i)][Filled] = nowMs() - dressed;
+        drawn << s;
     }
     // The new series are added, then attached to one axis after the other:
     // each axis keeps its connections to them together, which their removal
     // searches through.
-    for (int i = reused; i < count; ++i) {
+    for (int i = refilled.size(); i < drawn.size(); ++i) {
         const qint64 begun = nowMs();
-        chart->addSeries(chartLines.at(drawn.at(i)).series);
+        chart->addSeries(drawn.at(i));
         spent[size_t(i)][Added] = nowMs() - begun;
     }
     for (QValueAxis *axis : {axisX, axisY}) {
-        for (int i = reused; i < count; ++i) {
+        for (int i = refilled.size(); i < drawn.size(); ++i) {
             const qint64 begun = nowMs();
-            chartLines.at(drawn.at(i)).series->attachAxis(axis);
+            drawn.at(i)->attachAxis(axis);
             spent[size_t(i)][Attached] += nowMs() - begun;
         }
     }
-    for (int i = 0; i < count; ++i) {
-        const int index = drawn.at(i);
-        const ChartLine &line = chartLines.at(index);
-        QXYSeries *s = line.series;
+    for (int i = 0; i < drawn.size(); ++i) {
+        QXYSeries *s = drawn.at(i);
         const qint64 begun = nowMs();
-        if (!fillFirst && i >= reused)
-            s->replace(line.points);
+        if (!fillFirst && i >= refilled.size())
+            s->replace(pointLists.at(i));
         const qint64 filled = nowMs();
         spent[size_t(i)][Filled] += filled - begun;
-        if (index >= firstListed) {
-            QPixmap square(16, 16);
-            square.fill(line.colour());
-            auto *item = new QListWidgetItem(QIcon(square), line.name, ui->listWidget);
-            item->setCheckState(Qt::Checked);
-        }
+        QPixmap square(16, 16);
+        square.fill(s->color());
+        auto *item = new QListWidgetItem(QIcon(square), names.at(i), ui->listWidget);
+        item->setCheckState(checked.at(i) ? Qt::Checked : Qt::Unchecked);
         spent[size_t(i)][Listed] = nowMs() - filled;
     }
+    indexSeriesNames();
     for (const auto &stages : spent) {
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][1] = ") << stages[Made]);
         LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("TIMING : CrossLineWidget::createChartUI [5][2] = ") << stages[Filled]);
@@ -491,38 +464,39 @@ void CrossLineWidget::drawSeries(const QList<QXYSeries *> &refilled, int firstLi
     }
 }
 
-void CrossLineWidget::removeLineSeries(ChartLine &line)
+QSet<QString> CrossLineWidget::namesUncheckedByRestore() const
 {
-    if (!line.series)
-        return;
-    chart->removeSeries(line.series);
-    delete line.series;
-    line.series = nullptr;
+    QSet<QString> names;
+    for (auto saved = lineCheckStates.cbegin(); saved != lineCheckStates.cend(); ++saved) {
+        if (!saved.value() || saved.key().contains(origSuffix))
+            names << saved.key();
+    }
+    return names;
 }
 
-void CrossLineWidget::hideLines(const QVector<int> &lines)
+void CrossLineWidget::restoreLegend(const QSet<QString> &uncheckedNames)
 {
-    int inChart = 0;
-    for (int index : lines) {
-        ChartLine &line = chartLines[index];
-        line.shown = false;
-        if (line.series)
-            ++inChart;
+    if (uncheckedNames.isEmpty())
+        return;
+    // The items change while the chart does not follow them one by one.
+    const bool ready = chartReady;
+    chartReady = false;
+    for (int row = 0; row < ui->listWidget->count(); ++row) {
+        QListWidgetItem *item = ui->listWidget->item(row);
+        if (item->checkState() != Qt::Checked || !uncheckedNames.contains(item->text()))
+            continue;
+        item->setCheckState(Qt::Unchecked);
+        if (QXYSeries *s = seriesByName.value(item->text()))
+            s->setVisible(false);
     }
-    if (inChart == 1) {
-        for (int index : lines)
-            removeLineSeries(chartLines[index]);
-    } else if (inChart > 1) {
-        replaceChart(true);
-        drawSeries({}, chartLines.size());
-    }
+    chartReady = ready;
 }
 
 void CrossLineWidget::replaceChart(bool keepAxes)
 {
     // The axes go with the old chart; the new one gets new axes over the
     // same ranges when they are kept.
-    QChart *next = newChart();
+    QChart *next = new QChart();
     QValueAxis *nextX = nullptr;
     QValueAxis *nextY = nullptr;
     if (keepAxes && axisX && axisY) {
@@ -541,13 +515,34 @@ void CrossLineWidget::replaceChart(bool keepAxes)
     if (chartView)
         chartView->setChart(next);
     releaseChart();
-    if (!keepAxes) {
-        chartLines.clear();
-        lineByName.clear();
-    }
     chart = next;
     axisX = nextX;
     axisY = nextY;
+    applyChartLook();
+}
+
+void CrossLineWidget::applyChartLook()
+{
+    if (!chart)
+        return;
+    if (chart->theme() != QChart::ChartThemeLight)
+        chart->setTheme(QChart::ChartThemeLight);
+    chart->setMargins(QMargins(chartMargin, chartMargin, chartMargin, chartMargin));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
+    if (!chartView)
+        return;
+    // As the event filter sets it.
+    chartView->setRubberBand(ctrlHeld ? QChartView::NoRubberBand : QChartView::RectangleRubberBand);
+    chartView->ensurePolished();
+    QFont titleFont = chartView->font();
+    titleFont.setBold(true);
+    for (QValueAxis *axis : {axisX, axisY}) {
+        if (axis) {
+            axis->setLabelsFont(chartView->font());
+            axis->setTitleFont(titleFont);
+        }
+    }
 }
 
 void CrossLineWidget::releaseChart()
@@ -556,20 +551,20 @@ void CrossLineWidget::releaseChart()
     chart = nullptr;
     axisX = nullptr;
     axisY = nullptr;
-    for (ChartLine &line : chartLines)
-        line.series = nullptr;
+    seriesByName.clear();
     if (old)
         deleteChart(old);
 }
 
-void CrossLineWidget::indexLineNames()
+void CrossLineWidget::indexSeriesNames()
 {
-    lineByName.clear();
-    lineByName.reserve(chartLines.size());
-    for (int i = 0; i < chartLines.size(); ++i) {
-        // The first line of a name answers for it.
-        if (!lineByName.contains(chartLines.at(i).name))
-            lineByName.insert(chartLines.at(i).name, i);
+    seriesByName.clear();
+    const QList<QAbstractSeries *> series = chart->series();
+    seriesByName.reserve(series.size());
+    for (QAbstractSeries *s : series) {
+        // The first series of a name answers for it.
+        if (!seriesByName.contains(s->name()))
+            seriesByName.insert(s->name(), static_cast<QXYSeries *>(s));
     }
 }
 
@@ -662,15 +657,9 @@ void CrossLineWidget::lineStateChanged(QListWidgetItem *item)
 {
     if (!chartReady || !chart || !item)
         return;
-    const int index = lineByName.value(item->text(), -1);
-    if (index < 0)
-        return;
-    ChartLine &line = chartLines[index];
-    line.shown = item->checkState() == Qt::Checked;
-    if (!line.shown)
-        removeLineSeries(line);
-    else if (!line.series)
-        drawSeries({}, chartLines.size());
+    // The first series of the item's name; no other series is touched.
+    if (QXYSeries *s = seriesByName.value(item->text()))
+        s->setVisible(item->checkState() == Qt::Checked);
 }
 
 void CrossLineWidget::updateDisplayGraphs(bool update)
@@ -698,10 +687,6 @@ void CrossLineWidget::updateDisplayGraphPointsSize(int newSize)
         for (QAbstractSeries *s : series) {
             if (auto *scatter = qobject_cast<QScatterSeries *>(s))
                 scatter->setMarkerSize(newSize);
-        }
-        for (ChartLine &line : chartLines) {
-            if (line.markers)
-                line.markerSize = newSize;
         }
     }
     updateDisplayGraphs(true);

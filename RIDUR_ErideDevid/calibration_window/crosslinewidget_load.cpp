@@ -45,9 +45,10 @@ bool CrossLineWidget::dataThreadBusy() const
     return dataRequests->busy();
 }
 
-void CrossLineWidget::runWhenDataIdle(std::function<void()> request, DataRequestQueue::Kind kind)
+void CrossLineWidget::runWhenDataIdle(std::function<void()> request, DataRequestQueue::Kind kind,
+                                      DataRequestQueue::SettingEffect effect)
 {
-    dataRequests->run(std::move(request), kind);
+    dataRequests->run(std::move(request), kind, std::move(effect));
 }
 
 void CrossLineWidget::finishDataJob()
@@ -242,10 +243,7 @@ void CrossLineWidget::startRecalculation(bool allData)
 void CrossLineWidget::recalcDone(bool preview)
 {
     dataRequests->jobAnswered();
-    if (!preview)
-        drawRecalculatedLines();
-    chartReady = true;
-    hideLines(restoreLegend(false));
+    showRecalculation(preview);
 
     connectInstallationControls();
     recalculateIfEditedMeanwhile();
@@ -262,43 +260,19 @@ void CrossLineWidget::recalcDone(bool preview)
     finishDataJob();
 }
 
-void CrossLineWidget::drawRecalculatedLines()
+void CrossLineWidget::showRecalculation(bool preview)
 {
-    const int head = ui->headBox->currentIndex();
-    if (head >= 0 && head <= 2)
-        displayData.setHead(head);
-    displayData.setRecalculatedData(crossLineData);
-    // The lines as loaded that the legend's restore hides leave the chart
-    // with this rebuild, at once, not one by one.
-    for (int line : restoreLegend(true))
-        chartLines[line].shown = false;
-    createChartUI(currentXDisplayType(), currentYDisplayType(), false, false, false);
-}
-
-QVector<int> CrossLineWidget::restoreLegend(bool linesAsLoadedOnly)
-{
-    // The items change while the chart does not follow them one by one.
-    const bool ready = chartReady;
-    chartReady = false;
-    QVector<int> hidden;
-    for (int row = 0; row < ui->listWidget->count(); ++row) {
-        QListWidgetItem *item = ui->listWidget->item(row);
-        if (item->checkState() != Qt::Checked)
-            continue;
-        if (linesAsLoadedOnly && !item->text().endsWith(QLatin1String(" - orig")))
-            continue;
-        const auto saved = lineCheckStates.constFind(item->text());
-        if (saved == lineCheckStates.constEnd())
-            continue;
-        if (!saved.value() || item->text().contains(QLatin1String(" - orig"))) {
-            item->setCheckState(Qt::Unchecked);
-            const int line = lineByName.value(item->text(), -1);
-            if (line >= 0)
-                hidden << line;
-        }
+    const QSet<QString> unchecked = namesUncheckedByRestore();
+    if (!preview) {
+        const int head = ui->headBox->currentIndex();
+        if (head >= 0 && head <= 2)
+            displayData.setHead(head);
+        displayData.setRecalculatedData(crossLineData);
+        // The lines the legend's restore hides are drawn hidden.
+        createChartUI(currentXDisplayType(), currentYDisplayType(), false, false, false, unchecked);
     }
-    chartReady = ready;
-    return hidden;
+    chartReady = true;
+    restoreLegend(unchecked);
 }
 
 void CrossLineWidget::recalculateIfEditedMeanwhile()

@@ -9,18 +9,20 @@
 
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
-DataRequestQueue::DataRequestQueue(DataThreadHandoff &handoff, QObject *parent)
+DataRequestQueue::DataRequestQueue(DataThreadHandoff &handoff,
+                                   std::function<QStringList()> namedRawFiles, QObject *parent)
     : QObject(parent)
     , handoff(handoff)
+    , namedRawFiles(std::move(namedRawFiles))
 {
 }
 
-void DataRequestQueue::run(std::function<void()> request, Kind kind)
+void DataRequestQueue::run(std::function<void()> request, Kind kind, SettingEffect effect)
 {
     if (!request)
         return;
     if (busy())
-        enqueue(std::move(request), kind);
+        enqueue(Entry{kind, std::move(request), std::move(effect)});
     else
         execute(request);
 }
@@ -59,28 +61,39 @@ void DataRequestQueue::execute(const std::function<void()> &request)
         drain();
 }
 
-void DataRequestQueue::enqueue(std::function<void()> request, Kind kind)
+void DataRequestQueue::enqueue(Entry entry)
 {
     // Made by the request being carried out, or arrived through an event
     // loop it opened (a modal box) and so after the ones already waiting.
     const bool madeByRequest =
         executing > 0 && QThread::currentThread()->loopLevel() <= executingLoopLevel;
     const int at = madeByRequest ? insertAt : queue.size();
-    queue.insert(at, Entry{kind, std::move(request)});
+    queue.insert(at, std::move(entry));
     if (madeByRequest)
         ++insertAt;
     LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: request held back, waiting ") << queue.size());
 }
 
-bool DataRequestQueue::newerWaits(Kind kind) const
+bool DataRequestQueue::givesWay(Kind kind) const
 {
     if (kind == Other || kind == Setting)
         return false;
+    bool installationEmptied = false;
+    std::optional<QStringList> rawFilesNamed;
     for (const Entry &entry : queue) {
-        if (entry.kind == kind)
-            return true;
+        if (entry.kind == kind) {
+            if (kind != Load)
+                return true;
+            // Raw files named again as they are named now count as the same;
+            // anything else (a path twice, an empty piece) as others.
+            return installationEmptied
+                   && (!rawFilesNamed || (namedRawFiles && *rawFilesNamed == namedRawFiles()));
+        }
         if (entry.kind != Setting)
             return false;
+        installationEmptied = installationEmptied || entry.effect.emptiesInstallation;
+        if (entry.effect.namesRawFiles)
+            rawFilesNamed = entry.effect.namesRawFiles;
     }
     return false;
 }
@@ -92,8 +105,8 @@ void DataRequestQueue::drain()
     draining = true;
     while (!busy() && !queue.isEmpty()) {
         const Entry entry = queue.takeFirst();
-        if (newerWaits(entry.kind)) {
-            LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("DataRequestQueue: a waiting ")
+        if (givesWay(entry.kind)) {
+            LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("DataRequestQueue: a waiting ")
                                        << (entry.kind == Load ? LOG4CPLUS_TEXT("load")
                                                               : LOG4CPLUS_TEXT("recalculation"))
                                        << LOG4CPLUS_TEXT(" gives way to a newer one"));

@@ -6,30 +6,50 @@
 // arrives meanwhile through their event loops waits behind the requests
 // already waiting. Requests made by a request that is being carried out go
 // before the ones that were already waiting, so each request keeps its place
-// as if it had come after the one before it had finished. A waiting load, or
-// a waiting recalculation, gives way to a newer one of its kind when only
-// settings lie between them: the newer one reads the cross line, the raw
-// files and the controls when it runs, so it overwrites all the first would
-// give, and only the newest is carried out.
+// as if it had come after the one before it had finished.
+//
+// A waiting job gives way to a newer one of its kind only where running both
+// ends as running the newer one alone, so that only the newest is carried out:
+// - a recalculation, when only settings lie between them: the newer one reads
+//   the offset boxes and the soundings when it runs and redraws all the first
+//   would draw;
+// - a load, when only settings lie between them, the newer load reads the raw
+//   files the waiting one would read (the same TX 2 and RX 2 rows), and the
+//   installation lists are emptied between them (the newer load fills the
+//   installation controls from its raw files alone). It then redraws the
+//   chart, fills the controls and ends with the same recalculation.
 #include "datathreadhandoff.h"
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class CrossLineData;
 
 class DataRequestQueue : public QObject
 {
 public:
-    // Setting: sets what the next job reads (cross line, raw files) and reads
-    // nothing a job gives. Other: anything else.
+    // Setting: sets what the next job reads (cross line, raw files,
+    // installation lists) and reads nothing a job gives. Other: anything else.
     enum Kind { Other, Setting, Load, Recalculation, PreviewRecalculation };
 
+    // What a setting changes of what a load reads besides the cross line.
+    struct SettingEffect {
+        // The raw files it names in place of those named, as it names them;
+        // none: it leaves them.
+        std::optional<QStringList> namesRawFiles;
+        // It empties the installation lists.
+        bool emptiesInstallation = false;
+    };
+
     // Jobs are handed to the data thread, and their answers taken back,
-    // through the data object's handoff.
-    explicit DataRequestQueue(DataThreadHandoff &handoff, QObject *parent = nullptr);
+    // through the data object's handoff. namedRawFiles gives the raw files
+    // named now; it is asked only while the data thread is idle.
+    DataRequestQueue(DataThreadHandoff &handoff, std::function<QStringList()> namedRawFiles,
+                     QObject *parent = nullptr);
 
     // A request is being carried out, or a job runs in the data thread or
     // its answer is being handled.
@@ -39,8 +59,10 @@ public:
     // may call CrossLineData.
     bool dataThreadIdle() const { return handoff.idle(); }
 
-    // Carries the request out now, or queues it while busy.
-    void run(std::function<void()> request, Kind kind = Other);
+    // Carries the request out now, or queues it while busy. A setting's
+    // effect tells which waiting loads may give way across it.
+    void run(std::function<void()> request, Kind kind, SettingEffect effect);
+    void run(std::function<void()> request, Kind kind = Other) { run(std::move(request), kind, {}); }
 
     // Starts a load or recalculation in the data thread: hands the job over
     // and sends its request (send emits the request signal).
@@ -56,15 +78,17 @@ private:
     struct Entry {
         Kind kind;
         std::function<void()> request;
+        SettingEffect effect;
     };
 
     void execute(const std::function<void()> &request);
-    void enqueue(std::function<void()> request, Kind kind);
+    void enqueue(Entry entry);
     void drain();
-    // A load or recalculation of this kind waits further on, behind settings only.
-    bool newerWaits(Kind kind) const;
+    // A newer job waits for which the one just taken from the queue gives way.
+    bool givesWay(Kind kind) const;
 
     DataThreadHandoff &handoff;
+    std::function<QStringList()> namedRawFiles;
     QList<Entry> queue;
     bool jobRunning = false;
     bool draining = false;

@@ -14,6 +14,8 @@
 //   invoke <slot>                   call a slot without arguments of the main window
 //   plot                            the chart's plot area on the screen ("x y w h") and
 //                                   the colours of its visible series ("#rrggbb ...")
+//   idle                            "ok busy" while a load or recalculation shows the wait
+//                                   cursor; otherwise draws the main window at once, "ok idle"
 #include <QAction>
 #include <QChart>
 #include <QChartView>
@@ -152,6 +154,15 @@ QByteArray plotCommand()
     return answer;
 }
 
+QByteArray idleCommand()
+{
+    if (QApplication::overrideCursor())
+        return "ok busy";
+    if (QMainWindow *window = mainWindow())
+        window->repaint();
+    return "ok idle";
+}
+
 QByteArray invokeCommand(const QString &slot)
 {
     QMainWindow *window = mainWindow();
@@ -182,6 +193,8 @@ QByteArray runCommand(const QString &line)
         return grabCommand(rest);
     if (words[0] == QLatin1String("plot"))
         return plotCommand();
+    if (words[0] == QLatin1String("idle"))
+        return idleCommand();
     return "error unknown command";
 }
 

@@ -16,8 +16,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsLayout>
 #include <QKeyEvent>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QOpenGLWidget>
@@ -38,6 +42,11 @@
 QT_CHARTS_USE_NAMESPACE
 
 using Inspector = CrossLineWidgetInspector;
+
+void PrintTo(const QFont &font, std::ostream *os)
+{
+    *os << font.toString().toStdString();
+}
 
 namespace {
 
@@ -138,6 +147,32 @@ protected:
         Inspector::loadingFlag(*window) = false;
     }
 
+    // Waits in the event loop until no job runs and its answer has been
+    // handled.
+    bool waitIdle()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (window->dataThreadBusy()) {
+            if (timer.elapsed() > 60000)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    // A recalculation asked for as the user does, answered by the data
+    // thread and handled by the window.
+    bool recalculateInWindow(bool preview)
+    {
+        if (preview)
+            window->recalculatePreviewArea();
+        else
+            window->recalculate();
+        return waitIdle();
+    }
+
     // A rebuild as the window's callers make it.
     void draw(int xRow, int yRow, bool forceRange, bool redrawOriginal, bool originalOnly)
     {
@@ -166,47 +201,38 @@ protected:
         return names;
     }
 
-    // Every line of the chart, shown or hidden, in legend order.
-    QStringList lineNames() const
-    {
-        QStringList names;
-        for (const auto &line : Inspector::chartLines(*window))
-            names << line.name;
-        return names;
-    }
+    // Every line of the chart, shown or hidden, in the chart's order.
+    QStringList lineNames() const { return seriesNames(); }
 
-    // Line i is drawn: its series is in the chart and visible.
+    // Line i is drawn: its series is visible.
     bool lineShown(int i) const
     {
-        const auto lines = Inspector::chartLines(*window);
-        QXYSeries *s = i < lines.size() ? lines.at(i).series : nullptr;
-        return s && series().contains(s) && s->isVisible();
+        const QList<QXYSeries *> lines = series();
+        return i < lines.size() && lines.at(i)->isVisible();
     }
 
-    // The colour of each line: its series' while shown.
     QList<QColor> lineColours() const
     {
         QList<QColor> out;
-        for (const auto &line : Inspector::chartLines(*window))
-            out << (line.series ? line.series->color() : line.colour);
+        for (QXYSeries *s : series())
+            out << s->color();
         return out;
     }
 
-    // The chart holds one series for each shown line and no other.
-    ::testing::AssertionResult chartHoldsShownLinesOnly() const
+    // The chart holds a series for every legend item, in the legend's
+    // order, shown as its item is checked.
+    ::testing::AssertionResult chartFollowsLegend() const
     {
-        QList<QXYSeries *> ofLines;
-        for (const auto &line : Inspector::chartLines(*window)) {
-            if (line.shown != (line.series != nullptr))
-                return ::testing::AssertionFailure() << line.name.toStdString() << (line.shown ? " shown without a series" : " hidden with a series");
-            if (line.series)
-                ofLines << line.series;
+        const QList<QXYSeries *> lines = series();
+        if (lines.size() != ui->listWidget->count())
+            return ::testing::AssertionFailure() << lines.size() << " series, " << ui->listWidget->count() << " legend items";
+        for (int i = 0; i < lines.size(); ++i) {
+            const QListWidgetItem *item = ui->listWidget->item(i);
+            if (lines.at(i)->name() != item->text())
+                return ::testing::AssertionFailure() << "series " << i << " named " << lines.at(i)->name().toStdString();
+            if (lines.at(i)->isVisible() != (item->checkState() == Qt::Checked))
+                return ::testing::AssertionFailure() << item->text().toStdString() << (lines.at(i)->isVisible() ? " shown, unchecked" : " hidden, checked");
         }
-        QList<QXYSeries *> inChart = series();
-        std::sort(ofLines.begin(), ofLines.end());
-        std::sort(inChart.begin(), inChart.end());
-        if (ofLines != inChart)
-            return ::testing::AssertionFailure() << inChart.size() << " series in the chart, " << ofLines.size() << " lines shown";
         return ::testing::AssertionSuccess();
     }
 
@@ -289,7 +315,7 @@ TEST_P(ChartFlags, SeriesLegendAndRange)
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    EXPECT_TRUE(chartHoldsShownLinesOnly());
+    EXPECT_TRUE(chartFollowsLegend());
     for (int i = 0; i < c.names.size(); ++i)
         EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
     for (QXYSeries *s : series()) {
@@ -406,7 +432,7 @@ TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    ASSERT_TRUE(chartHoldsShownLinesOnly());
+    ASSERT_TRUE(chartFollowsLegend());
     const QList<QColor> theme = themeColours(c.names.size());
     EXPECT_EQ(lineColours(), theme);
     for (int i = 0; i < c.names.size(); ++i) {
@@ -427,10 +453,9 @@ TEST_P(ChartRedraw, LinesAsANewChartShowsThem)
         const bool shown = item->checkState() == Qt::Checked;
         item->setCheckState(shown ? Qt::Unchecked : Qt::Checked);
         EXPECT_EQ(lineShown(i), !shown) << i;
-        EXPECT_TRUE(chartHoldsShownLinesOnly()) << i;
+        EXPECT_TRUE(chartFollowsLegend()) << i;
         if (!shown) {
-            QXYSeries *s = Inspector::chartLines(*window).at(i).series;
-            ASSERT_NE(s, nullptr) << i;
+            QXYSeries *s = series().at(i);
             EXPECT_EQ(s->color(), theme.at(i)) << i;
             EXPECT_EQ(s->attachedAxes().size(), 2) << i;
         }
@@ -483,7 +508,7 @@ TEST_F(ChartTest, LegendItemsCarrySeriesColourAndHideTheirSeries)
     EXPECT_FALSE(lineShown(1));
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
     EXPECT_TRUE(lineShown(1));
-    EXPECT_TRUE(chartHoldsShownLinesOnly());
+    EXPECT_TRUE(chartFollowsLegend());
     // Nothing acts while the chart is being rebuilt.
     Inspector::chartReady(*window) = false;
     ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
@@ -500,22 +525,35 @@ TEST_F(ChartTest, SameFileNameInTwoFoldersTogglesFirstSeriesOnly)
     EXPECT_TRUE(lineShown(1));
 }
 
-// A recalculation's answer hides the lines as loaded; they stay in the
-// legend and come back, as drawn before and in their own colour, when
-// checked again. A preview answer draws nothing new and hides them too.
+// A recalculation's answer, asked for and answered through the window: the
+// lines as loaded are hidden and stay in the chart, with their legend items,
+// and come back, as drawn before and in their own colour, when checked
+// again; a recalculated line the user had unchecked stays hidden. A preview
+// answer draws nothing new and hides the lines as loaded too. The axes keep
+// the look of the first draw.
 struct AnswerCase {
     const char *name;
+    QList<int> uncheckedAfterAFirstAnswer; // legend rows; empty: one answer only
     bool preview;
     QStringList names;
     QList<bool> checked;
 };
 
+const QStringList threeAsLoaded{"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"};
+const QStringList threeRecalculated{"a.nexra:0", "b.nexra:0", "c.nexra:0"};
+
 const AnswerCase answerCases[] = {
-    {"Full", false,
-     {"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig", "a.nexra:0", "b.nexra:0", "c.nexra:0"},
-     {false, false, false, true, true, true}},
-    {"Preview", true, {"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"}, {false, false, false}},
+    {"Full", {}, false, threeAsLoaded + threeRecalculated, {false, false, false, true, true, true}},
+    {"Preview", {}, true, threeAsLoaded, {false, false, false}},
+    {"FullAfterTwoRecalculatedLinesUnchecked", {3, 5}, false, threeAsLoaded + threeRecalculated,
+     {false, false, false, false, true, false}},
+    {"PreviewAfterAFullOne", {4}, true, threeAsLoaded + threeRecalculated, {false, false, false, true, false, true}},
 };
+
+void PrintTo(const AnswerCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class ChartAnswer : public ChartTest, public ::testing::WithParamInterface<AnswerCase>
 {
@@ -524,29 +562,43 @@ class ChartAnswer : public ChartTest, public ::testing::WithParamInterface<Answe
 TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
 {
     const AnswerCase &c = GetParam();
-    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})}, true);
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})});
     draw(rowBeamNo, rowDepth, true, true, true);
     QList<QVector<QPointF>> asLoaded;
     for (QXYSeries *s : series())
         asLoaded << s->pointsVector();
     ASSERT_EQ(asLoaded.size(), 3);
+    const QFont labels = Inspector::chartView(*window)->font();
+    QFont titles = labels;
+    titles.setBold(true);
+    if (!c.uncheckedAfterAFirstAnswer.isEmpty()) {
+        ASSERT_TRUE(recalculateInWindow(false));
+        for (int row : c.uncheckedAfterAFirstAnswer)
+            ui->listWidget->item(row)->setCheckState(Qt::Unchecked);
+    }
 
-    Inspector::answerRecalculation(*window, c.preview);
+    ASSERT_TRUE(recalculateInWindow(c.preview));
 
     EXPECT_EQ(lineNames(), c.names);
     EXPECT_EQ(legendTexts(), c.names);
     EXPECT_EQ(legendChecked(), c.checked);
-    ASSERT_TRUE(chartHoldsShownLinesOnly());
+    ASSERT_TRUE(chartFollowsLegend());
     for (int i = 0; i < c.names.size(); ++i)
         EXPECT_EQ(lineShown(i), c.checked.at(i)) << i;
     EXPECT_EQ(lineColours(), themeColours(c.names.size()));
+    for (int i = 0; i < c.names.size(); ++i)
+        EXPECT_EQ(ui->listWidget->item(i)->icon().pixmap(16, 16).toImage().pixelColor(8, 8), lineColours().at(i)) << i;
     EXPECT_EQ(Inspector::chart(*window)->axes().size(), 2);
     EXPECT_EQ(Inspector::chartView(*window)->chart(), Inspector::chart(*window));
+    for (QValueAxis *axis : {Inspector::axisX(*window), Inspector::axisY(*window)}) {
+        EXPECT_EQ(axis->labelsFont(), labels);
+        EXPECT_EQ(axis->titleFont(), titles);
+    }
 
     ui->listWidget->item(1)->setCheckState(Qt::Checked);
     ASSERT_TRUE(lineShown(1));
-    EXPECT_TRUE(chartHoldsShownLinesOnly());
-    QXYSeries *b = Inspector::chartLines(*window).at(1).series;
+    EXPECT_TRUE(chartFollowsLegend());
+    QXYSeries *b = series().at(1);
     EXPECT_EQ(b->name(), "b.nexra:0 - orig");
     EXPECT_EQ(b->pointsVector(), asLoaded.at(1));
     EXPECT_EQ(b->color(), themeColours(2).at(1));
@@ -555,6 +607,103 @@ TEST_P(ChartAnswer, LinesAsLoadedHiddenAndKept)
 
 INSTANTIATE_TEST_SUITE_P(Recalculation, ChartAnswer, ::testing::ValuesIn(answerCases),
                          [](const ::testing::TestParamInfo<AnswerCase> &info) { return std::string(info.param.name); });
+
+// The chart's look as the load's draw gives it: the axes' labels in the
+// view's font, which the style sheets set, their titles in bold, slim
+// margins and a square background. Every later path keeps it.
+struct ChartLook {
+    QFont labels[2];
+    QFont titles[2];
+    QMargins margins;
+    QMargins layoutMargins;
+    qreal roundness;
+    QChartView::RubberBands rubberBand;
+};
+
+struct LookCase {
+    const char *name;
+    void (*path)(ChartTest &test, Ui::CalibrationWidget *ui);
+};
+
+void PrintTo(const LookCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ChartLookKept : public ChartTest, public ::testing::WithParamInterface<LookCase>
+{
+public:
+    using ChartTest::recalculateInWindow;
+
+    ChartLook look() const
+    {
+        QChart *c = Inspector::chart(*window);
+        ChartLook l;
+        l.labels[0] = Inspector::axisX(*window)->labelsFont();
+        l.labels[1] = Inspector::axisY(*window)->labelsFont();
+        l.titles[0] = Inspector::axisX(*window)->titleFont();
+        l.titles[1] = Inspector::axisY(*window)->titleFont();
+        l.margins = c->margins();
+        qreal left = 0, top = 0, right = 0, bottom = 0;
+        c->layout()->getContentsMargins(&left, &top, &right, &bottom);
+        l.layoutMargins = QMargins(int(left), int(top), int(right), int(bottom));
+        l.roundness = c->backgroundRoundness();
+        l.rubberBand = Inspector::chartView(*window)->rubberBand();
+        return l;
+    }
+};
+
+const LookCase lookCases[] = {
+    {"PreviewAnswer", [](ChartTest &t, Ui::CalibrationWidget *) {
+         ASSERT_TRUE(static_cast<ChartLookKept &>(t).recalculateInWindow(true));
+     }},
+    {"AnswerAfterTwoRecalculatedLinesUnchecked", [](ChartTest &t, Ui::CalibrationWidget *ui) {
+         auto &test = static_cast<ChartLookKept &>(t);
+         ASSERT_TRUE(test.recalculateInWindow(false));
+         ASSERT_EQ(ui->listWidget->count(), 6);
+         ui->listWidget->item(3)->setCheckState(Qt::Unchecked);
+         ui->listWidget->item(4)->setCheckState(Qt::Unchecked);
+         ASSERT_TRUE(test.recalculateInWindow(false));
+     }},
+    {"LineUncheckedAndCheckedAgain", [](ChartTest &, Ui::CalibrationWidget *ui) {
+         ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+         ui->listWidget->item(1)->setCheckState(Qt::Checked);
+     }},
+    {"PointMode", [](ChartTest &, Ui::CalibrationWidget *ui) { ui->displayModePoint->click(); }},
+    {"OtherXType", [](ChartTest &, Ui::CalibrationWidget *ui) { ui->displayTypeXSelect->setCurrentIndex(rowTwoWayTime); }},
+};
+
+TEST_P(ChartLookKept, AsTheLoadsDrawGaveIt)
+{
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const ChartLook first = look();
+    // The view's font as the style sheets give it; the titles the same in bold.
+    const QFont viewFont = Inspector::chartView(*window)->font();
+    QFont bold = viewFont;
+    bold.setBold(true);
+    for (int axis = 0; axis < 2; ++axis) {
+        ASSERT_EQ(first.labels[axis], viewFont) << axis;
+        ASSERT_EQ(first.titles[axis], bold) << axis;
+    }
+    ASSERT_EQ(first.rubberBand, QChartView::RectangleRubberBand);
+
+    GetParam().path(*this, ui);
+
+    const ChartLook now = look();
+    for (int axis = 0; axis < 2; ++axis) {
+        EXPECT_EQ(now.labels[axis], first.labels[axis]) << axis;
+        EXPECT_EQ(now.titles[axis], first.titles[axis]) << axis;
+    }
+    EXPECT_EQ(now.margins, first.margins);
+    EXPECT_EQ(now.layoutMargins, first.layoutMargins);
+    EXPECT_EQ(now.roundness, first.roundness);
+    EXPECT_EQ(now.rubberBand, first.rubberBand);
+    EXPECT_EQ(Inspector::chart(*window)->theme(), QChart::ChartThemeLight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ChartLookKept, ::testing::ValuesIn(lookCases),
+                         [](const ::testing::TestParamInfo<LookCase> &info) { return std::string(info.param.name); });
 
 TEST_F(ChartTest, SeriesNamesFromPathsWithoutSlash)
 {
@@ -851,6 +1000,24 @@ TEST_F(ChartTest, ClickBesideADrawnPointFindsItInLineAndPointMode)
     }
 }
 
+// On an axis whose ends meet every point maps to the same pixels: a click
+// the series reports on a drawn point finds that point, not another.
+TEST_F(ChartTest, ClickOnADrawnPointWhereAnAxisHasNoSpanFindsIt)
+{
+    load({write("a.nexra", {ping(6)})});
+    ui->displayTypeXSelect->setCurrentIndex(rowBeamNo);
+    ui->displayTypeYSelect->setCurrentIndex(rowQFactor); // 0 for every NEXRA sounding
+    draw(rowBeamNo, rowQFactor, true, true, true);
+    Inspector::chartView(*window)->resize(800, 600);
+    Inspector::chart(*window)->resize(800, 600);
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    ASSERT_DOUBLE_EQ(Inspector::axisY(*window)->min(), Inspector::axisY(*window)->max());
+    QXYSeries *line = series().at(0);
+    emit line->clicked(line->at(2));
+    EXPECT_TRUE(ui->informationLabel->text().startsWith("Beam No= 2, QFact= 0\n")) << ui->informationLabel->text().toStdString();
+    EXPECT_EQ(Inspector::lastClickedSounding(*window).beamIndex, 2);
+}
+
 // ---- Axis range controls ----
 
 TEST_F(ChartTest, RangeControlsOnAndOff)
@@ -874,8 +1041,12 @@ TEST_F(ChartTest, RangeControlsOnAndOff)
     ui->horizontalRangeRightSpinBox->setValue(4.0);
     EXPECT_DOUBLE_EQ(x->min(), 1.0);
     EXPECT_DOUBLE_EQ(x->max(), 4.0);
-    // A redraw that does not force the range keeps the user's.
+    // A redraw that does not force the range keeps the user's (on the axes
+    // of the chart it draws).
     draw(rowBeamNo, rowTwoWayTime, false, true, true);
+    x = Inspector::axisX(*window);
+    y = Inspector::axisY(*window);
+    EXPECT_DOUBLE_EQ(x->min(), 1.0);
     EXPECT_DOUBLE_EQ(x->max(), 4.0);
     ui->horizontalRangeCheckBox->setChecked(true);
     EXPECT_TRUE(ui->horizontalRangeRightSpinBox->isHidden());
@@ -910,6 +1081,114 @@ TEST_F(ChartTest, ZoomOutResetsZoom)
     EXPECT_LT(Inspector::axisX(*window)->max(), before);
     ui->zoomOutButton->click();
     EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), before);
+}
+
+// "Zoom Out" after an answer returns to the ranges in force before the first
+// zoom, the load's: a preview answer redraws nothing, and a full one keeps
+// the lines as loaded, whose zoom the chart remembers.
+class ChartZoomOutAfterAnswer : public ChartTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(ChartZoomOutAfterAnswer, ReturnsToTheLoadsRanges)
+{
+    const bool preview = GetParam();
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(9)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    Inspector::chartView(*window)->resize(800, 600);
+    Inspector::chart(*window)->resize(800, 600);
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    // Beams 0 to 8 widened by 2 %; depths 20 to 20.8 m.
+    const double loadX[2] = {Inspector::axisX(*window)->min(), Inspector::axisX(*window)->max()};
+    const double loadY[2] = {Inspector::axisY(*window)->min(), Inspector::axisY(*window)->max()};
+    ASSERT_NEAR(loadX[0], -0.16, 1e-9);
+    ASSERT_NEAR(loadX[1], 8.1632, 1e-9);
+    ASSERT_NEAR(loadY[0], 20.0, 1e-5);
+    ASSERT_NEAR(loadY[1], 20.8, 1e-5);
+
+    // A rectangle dragged over the plot's middle.
+    const QRectF plot = Inspector::chart(*window)->plotArea();
+    Inspector::chart(*window)->zoomIn(plot.adjusted(plot.width() / 4, plot.height() / 4, -plot.width() / 4, -plot.height() / 4));
+    const double zoomedX[2] = {Inspector::axisX(*window)->min(), Inspector::axisX(*window)->max()};
+    ASSERT_GT(zoomedX[0], loadX[0] + 1.0);
+    ASSERT_LT(zoomedX[1], loadX[1] - 1.0);
+
+    ASSERT_TRUE(recalculateInWindow(preview));
+    if (preview) {
+        EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->min(), zoomedX[0]);
+        EXPECT_DOUBLE_EQ(Inspector::axisX(*window)->max(), zoomedX[1]);
+    }
+    ui->zoomOutButton->click();
+    EXPECT_NEAR(Inspector::axisX(*window)->min(), loadX[0], 1e-9);
+    EXPECT_NEAR(Inspector::axisX(*window)->max(), loadX[1], 1e-9);
+    EXPECT_NEAR(Inspector::axisY(*window)->min(), loadY[0], 1e-9);
+    EXPECT_NEAR(Inspector::axisY(*window)->max(), loadY[1], 1e-9);
+    EXPECT_FALSE(Inspector::chart(*window)->isZoomed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ChartZoomOutAfterAnswer, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "Preview" : "Full"; });
+
+// A legend item unchecked and checked again hides and shows its line where
+// it stands: no other series is touched, the chart's order (which is the
+// built-in legend's) stays. So after a recalculation for a line as loaded
+// checked again.
+TEST_F(ChartTest, ALineCheckedAgainKeepsItsPlace)
+{
+    load({write("a.nexra", {ping(5)}), write("b.nexra", {ping(7)}), write("c.nexra", {ping(9)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const auto markers = [this] {
+        QStringList labels;
+        for (QLegendMarker *marker : Inspector::chart(*window)->legend()->markers())
+            labels << marker->label();
+        return labels;
+    };
+    const QList<QXYSeries *> loaded = series();
+    const QStringList loadedMarkers = markers();
+    ASSERT_EQ(loadedMarkers, QStringList({"a.nexra:0 - orig", "b.nexra:0 - orig", "c.nexra:0 - orig"}));
+
+    ui->listWidget->item(1)->setCheckState(Qt::Unchecked);
+    ASSERT_EQ(series(), loaded);
+    EXPECT_FALSE(loaded.at(1)->isVisible());
+    EXPECT_EQ(markers(), loadedMarkers);
+    ui->listWidget->item(1)->setCheckState(Qt::Checked);
+    ASSERT_EQ(series(), loaded);
+    EXPECT_TRUE(loaded.at(1)->isVisible());
+    EXPECT_EQ(markers(), loadedMarkers);
+
+    ASSERT_TRUE(recalculateInWindow(false));
+    ASSERT_EQ(series().mid(0, 3), loaded);
+    const QList<QXYSeries *> answered = series();
+    ui->listWidget->item(1)->setCheckState(Qt::Checked);
+    ASSERT_EQ(series(), answered);
+    EXPECT_TRUE(answered.at(1)->isVisible());
+    EXPECT_FALSE(answered.at(0)->isVisible());
+    EXPECT_EQ(markers(), loadedMarkers + QStringList({"a.nexra:0", "b.nexra:0", "c.nexra:0"}));
+    EXPECT_TRUE(chartFollowsLegend());
+}
+
+// The timing records are createChartUI's: written where it runs (a full
+// answer), never where it does not (legend items, a preview answer).
+TEST_F(ChartTest, TimingRecordsOnlyWhereTheChartIsBuilt)
+{
+    load({write("a.nexra", {ping(3)}), write("b.nexra", {ping(4)})});
+    draw(rowBeamNo, rowDepth, true, true, true);
+    const QString timing = QStringLiteral("TIMING : CrossLineWidget::createChartUI");
+    {
+        LogCapture cap("Rerozadoz");
+        ui->listWidget->item(0)->setCheckState(Qt::Unchecked);
+        ui->listWidget->item(0)->setCheckState(Qt::Checked);
+        ASSERT_TRUE(recalculateInWindow(true));
+        EXPECT_EQ(cap.messages().filter(timing), QStringList{});
+    }
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        ui->listWidget->item(row)->setCheckState(Qt::Checked);
+    LogCapture cap("Rerozadoz");
+    ASSERT_TRUE(recalculateInWindow(false));
+    EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter(timing + "() = ").size(), 1);
+    // One record of each stage per recalculated line.
+    for (int step = 1; step <= 5; ++step)
+        EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter(timing + QStringLiteral(" [5][%1] = ").arg(step)).size(), 2) << step;
 }
 
 TEST_F(ChartTest, OverlaySlots)

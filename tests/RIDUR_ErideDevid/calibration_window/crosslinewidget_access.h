@@ -1,6 +1,6 @@
 #pragma once
 // Test access to the window's private members; the one friend of the class
-// for tests. Extend it here rather than defining another.
+// for tests and benchmarks. Extend it here rather than defining another.
 #include "crosslinewidget.h"
 
 #include "ui_calibrationwidget.h"
@@ -43,36 +43,8 @@ struct CrossLineWidgetInspector {
         w.createChartUI(CrossLineWidget::displayTypes[xRow], CrossLineWidget::displayTypes[yRow],
                         forceRange, redrawOriginal, originalOnly);
     }
-    // Every line of the chart in legend order, shown or hidden: its name,
-    // colour and series (null while hidden).
-    struct ChartLineState {
-        QString name;
-        QColor colour;
-        bool shown;
-        QtCharts::QXYSeries *series;
-    };
-    static QList<ChartLineState> chartLines(const CrossLineWidget &w)
-    {
-        QList<ChartLineState> out;
-        for (const CrossLineWidget::ChartLine &line : w.chartLines)
-            out << ChartLineState{line.name, line.colour(), line.shown, line.series};
-        return out;
-    }
-    // A recalculation's answer as the window gives it, from the legend's
-    // states saved at the request to the legend restored.
-    static void answerRecalculation(CrossLineWidget &w, bool preview)
-    {
-        w.chartReady = false;
-        w.lineCheckStates.clear();
-        for (int row = 0; row < w.ui->listWidget->count(); ++row) {
-            const QListWidgetItem *item = w.ui->listWidget->item(row);
-            w.lineCheckStates.insert(item->text(), item->checkState() == Qt::Checked);
-        }
-        if (!preview)
-            w.drawRecalculatedLines();
-        w.chartReady = true;
-        w.hideLines(w.restoreLegend(false));
-    }
+    // As the window's destructor releases the chart.
+    static void releaseChart(CrossLineWidget &w) { w.releaseChart(); }
     static void addSeriesPoints(CrossLineWidget &w, const QString &lineName,
                                 QVector<QVector<QPointF>> &pointLists, QStringList &seriesNames,
                                 const QList<FloatPoint> &points)

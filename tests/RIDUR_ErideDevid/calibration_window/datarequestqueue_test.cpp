@@ -3,6 +3,7 @@
 #include "datarequestqueue.h"
 
 #include "crosslinedata.h"
+#include "log_capture.h"
 
 #include <QEventLoop>
 #include <QStringList>
@@ -30,7 +31,9 @@ protected:
     }
 
     DataThreadHandoff handoff;
-    DataRequestQueue queue{handoff};
+    // The raw files named now, as the data object gives them.
+    QStringList named{"/s/a.nexra", "/s/b.nexra"};
+    DataRequestQueue queue{handoff, [this] { return named; }};
     QStringList log;
 };
 
@@ -150,32 +153,115 @@ TEST_F(DataRequestQueueTest, ContinuationRunsBeforeTheWaitingRequests)
     EXPECT_EQ(log, (QStringList{"pending-recalc", "caller"}));
 }
 
-// A waiting load or recalculation gives way to a newer one of its kind
-// across settings, never across anything else: what runs is what running
-// every request gives, with each job carried out once for the newest state.
-TEST_F(DataRequestQueueTest, AWaitingJobGivesWayToANewerOneAcrossSettingsOnly)
+// A waiting job gives way to a newer one of its kind only where the newer
+// one leaves what running both leaves: a recalculation across settings; a
+// load across settings that empty the installation lists and leave the raw
+// files named (or name them again as they are). Each row: the requests that
+// wait behind a running job, and those carried out.
+struct GiveWayRequest {
+    const char *name;
+    DataRequestQueue::Kind kind;
+    DataRequestQueue::SettingEffect effect;
+};
+
+struct GiveWayCase {
+    const char *name;
+    QList<GiveWayRequest> waiting;
+    QStringList carriedOut;
+};
+
+using Q = DataRequestQueue;
+const Q::SettingEffect crossLine{};                       // a cross line, a survey name
+const Q::SettingEffect newCorridor{std::nullopt, true};   // "SETCORRIDOR"
+const Q::SettingEffect sameFiles{QStringList{"/s/a.nexra", "/s/b.nexra"}, false};
+const Q::SettingEffect otherFiles{QStringList{"/s/c.nexra"}, false};
+const Q::SettingEffect noFiles{QStringList{}, false};     // "ADDLINE" without items
+const Q::SettingEffect aFileTwice{QStringList{"/s/a.nexra", "/s/a.nexra", "/s/b.nexra"}, false};
+
+const GiveWayCase giveWayCases[] = {
+    {"RecalculationsAcrossSettings",
+     {{"recalc1", Q::Recalculation, {}}, {"set", Q::Setting, otherFiles}, {"recalc2", Q::Recalculation, {}},
+      {"preview1", Q::PreviewRecalculation, {}}, {"preview2", Q::PreviewRecalculation, {}},
+      {"recalc3", Q::Recalculation, {}}, {"other", Q::Other, {}}, {"recalc4", Q::Recalculation, {}}},
+     {"set", "recalc2", "preview2", "recalc3", "other", "recalc4"}},
+    {"LoadAcrossANewCorridor",
+     {{"load1", Q::Load, {}}, {"corridor", Q::Setting, newCorridor}, {"load2", Q::Load, {}}},
+     {"corridor", "load2"}},
+    {"LoadAcrossACrossLineOnly",
+     {{"load1", Q::Load, {}}, {"line", Q::Setting, crossLine}, {"load2", Q::Load, {}}},
+     {"load1", "line", "load2"}},
+    {"AdjacentLoads", {{"load1", Q::Load, {}}, {"load2", Q::Load, {}}}, {"load1", "load2"}},
+    {"LoadAcrossTheSameFilesNamedAgain",
+     {{"load1", Q::Load, {}}, {"files", Q::Setting, sameFiles}, {"corridor", Q::Setting, newCorridor},
+      {"load2", Q::Load, {}}},
+     {"files", "corridor", "load2"}},
+    {"LoadAcrossOtherFiles",
+     {{"load1", Q::Load, {}}, {"files", Q::Setting, otherFiles}, {"corridor", Q::Setting, newCorridor},
+      {"load2", Q::Load, {}}},
+     {"load1", "files", "corridor", "load2"}},
+    {"LoadAcrossNoFiles",
+     {{"load1", Q::Load, {}}, {"files", Q::Setting, noFiles}, {"corridor", Q::Setting, newCorridor},
+      {"load2", Q::Load, {}}},
+     {"load1", "files", "corridor", "load2"}},
+    {"LoadAcrossAFileNamedTwice",
+     {{"load1", Q::Load, {}}, {"files", Q::Setting, aFileTwice}, {"corridor", Q::Setting, newCorridor},
+      {"load2", Q::Load, {}}},
+     {"load1", "files", "corridor", "load2"}},
+    {"LoadAcrossOtherFilesThenTheSameAgain",
+     {{"load1", Q::Load, {}}, {"files1", Q::Setting, otherFiles}, {"files2", Q::Setting, sameFiles},
+      {"corridor", Q::Setting, newCorridor}, {"load2", Q::Load, {}}},
+     {"files1", "files2", "corridor", "load2"}},
+    {"LoadAcrossARecalculation",
+     {{"load1", Q::Load, {}}, {"corridor", Q::Setting, newCorridor}, {"recalc", Q::Recalculation, {}},
+      {"load2", Q::Load, {}}},
+     {"load1", "corridor", "recalc", "load2"}},
+    {"ThreeLoadsAcrossNewCorridors",
+     {{"load1", Q::Load, {}}, {"c1", Q::Setting, newCorridor}, {"load2", Q::Load, {}},
+      {"c2", Q::Setting, newCorridor}, {"load3", Q::Load, {}}},
+     {"c1", "c2", "load3"}},
+};
+
+void PrintTo(const GiveWayCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DataRequestQueueGiveWay : public DataRequestQueueTest, public ::testing::WithParamInterface<GiveWayCase>
+{
+};
+
+TEST_P(DataRequestQueueGiveWay, OnlyWhereTheNewerJobLeavesWhatBothLeave)
+{
+    const GiveWayCase &c = GetParam();
+    queue.startJob({});
+    for (const GiveWayRequest &request : c.waiting)
+        queue.run(note(request.name), request.kind, request.effect);
+    EXPECT_EQ(queue.waiting(), c.waiting.size());
+    queue.jobFinished();
+    EXPECT_EQ(log, c.carriedOut);
+    EXPECT_EQ(queue.waiting(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, DataRequestQueueGiveWay, ::testing::ValuesIn(giveWayCases),
+                         [](const ::testing::TestParamInfo<GiveWayCase> &info) { return std::string(info.param.name); });
+
+// A request that gives way is progress, not a caller's message: DEBUG.
+TEST_F(DataRequestQueueTest, AJobThatGivesWayIsLoggedAtDebug)
 {
     using K = DataRequestQueue;
+    LogCapture cap("Rerozadoz");
     queue.startJob({});
-    queue.run(note("recalc1"), K::Recalculation);    // gives way to recalc2
+    queue.run(note("load1"), K::Load);
+    queue.run(note("corridor"), K::Setting, {std::nullopt, true});
+    queue.run(note("load2"), K::Load);
+    queue.run(note("recalc1"), K::Recalculation);
     queue.run(note("recalc2"), K::Recalculation);
-    queue.run(note("preview"), K::PreviewRecalculation);
-    queue.run(note("recalc3"), K::Recalculation);    // a load follows
-    queue.run(note("load1"), K::Load);               // gives way to load3
-    queue.run(note("set1"), K::Setting);
-    queue.run(note("load2"), K::Load);               // gives way to load3
-    queue.run(note("set2"), K::Setting);
-    queue.run(note("set3"), K::Setting);
-    queue.run(note("load3"), K::Load);               // an other request follows
-    queue.run(note("other"));
-    queue.run(note("load4"), K::Load);               // the newest
-    queue.run(note("set4"), K::Setting);
-    queue.run(note("preview2"), K::PreviewRecalculation);
-    EXPECT_EQ(queue.waiting(), 14);
     queue.jobFinished();
-    EXPECT_EQ(log, (QStringList{"recalc2", "preview", "recalc3", "set1", "set2", "set3", "load3",
-                                "other", "load4", "set4", "preview2"}));
-    EXPECT_EQ(queue.waiting(), 0);
+    ASSERT_EQ(log, (QStringList{"corridor", "load2", "recalc2"}));
+    const QStringList expected{"DataRequestQueue: a waiting load gives way to a newer one",
+                               "DataRequestQueue: a waiting recalculation gives way to a newer one"};
+    EXPECT_EQ(cap.messages(log4cplus::DEBUG_LOG_LEVEL).filter("gives way"), expected);
+    EXPECT_EQ(cap.messages(log4cplus::INFO_LOG_LEVEL), QStringList{});
 }
 
 // A job that starts stops the queue; the one it gave way to is gone, and a
@@ -185,7 +271,7 @@ TEST_F(DataRequestQueueTest, AJobThatGaveWayIsNotCarriedOutLater)
     using K = DataRequestQueue;
     queue.startJob({});
     queue.run(job("load1"), K::Load);
-    queue.run(note("set"), K::Setting);
+    queue.run(note("set"), K::Setting, {std::nullopt, true});
     queue.run(job("load2"), K::Load);
     queue.jobFinished();
     EXPECT_EQ(log, (QStringList{"set", "load2"}));
@@ -203,7 +289,7 @@ TEST_F(DataRequestQueueTest, AJobThatGaveWayIsNotCarriedOutLater)
 TEST(IdleDataPointerTest, AssertsBetweenAJobsSendingAndItsAnswer)
 {
     CrossLineData data;
-    DataRequestQueue queue(data.handoff());
+    DataRequestQueue queue(data.handoff(), {});
     const IdleDataPointer pointer(&data);
     EXPECT_FALSE(pointer->isNexra());
     queue.startJob({});

@@ -7,11 +7,14 @@
 #include "surveygenerator.h"
 
 #include <QAbstractEventDispatcher>
+#include <QChart>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QListWidget>
 #include <QMetaObject>
 #include <QTest>
 #include <QTimer>
+#include <QXYSeries>
 
 #include <atomic>
 #include <chrono>
@@ -60,6 +63,11 @@ struct Snapshot {
     QList<bool> checked;
     QList<QList<SoundingData>> corridor;
     double width = 0;
+    // The chart's series: name, shown, points.
+    QStringList series;
+    QList<QVector<QPointF>> points;
+    bool secondHeadRows = false;
+    QString installation;
 };
 
 class RequestQueueThreadedTest : public LoadControlTest
@@ -77,10 +85,10 @@ protected:
 
     // A new window in place of the one under test, for the same requests
     // one after the other.
-    void freshWindow()
+    void freshWindow(CrossLineWidget::ViewMode mode = CrossLineWidget::POSTPROCESSING)
     {
         w.reset();
-        w = std::make_unique<CrossLineWidget>(CrossLineWidget::POSTPROCESSING);
+        w = std::make_unique<CrossLineWidget>(mode);
         ui = CrossLineWidgetInspector::ui(*w);
         data = CrossLineWidgetInspector::crossLineData(*w);
     }
@@ -143,6 +151,15 @@ protected:
         for (const QString &file : survey.files)
             s.corridor << data->corridorDepths(file);
         s.width = ui->corridorWidth->value();
+        if (QtCharts::QChart *chart = CrossLineWidgetInspector::chart(*w)) {
+            for (QtCharts::QAbstractSeries *series : chart->series()) {
+                s.series << series->name() + (series->isVisible() ? " shown" : " hidden");
+                s.points << qobject_cast<QtCharts::QXYSeries *>(series)->pointsVector();
+            }
+        }
+        s.secondHeadRows = !ui->label_23->isHidden() && !ui->tx2R->isHidden() && !ui->label_25->isHidden()
+                           && !ui->rx2R->isHidden();
+        s.installation = parametersText();
         return s;
     }
 
@@ -174,6 +191,18 @@ void expectSame(const Snapshot &a, const Snapshot &b)
     EXPECT_EQ(a.checked, b.checked);
     EXPECT_EQ(a.width, b.width);
     expectSameCorridor(a, b);
+}
+
+// The window as the user and the caller see it: the chart, the boxes, the
+// TX 2 and RX 2 rows, the installation the parameters text is built from.
+void expectSameWindow(const Snapshot &a, const Snapshot &b)
+{
+    expectSame(a, b);
+    EXPECT_EQ(a.previewRect, b.previewRect);
+    EXPECT_EQ(a.series, b.series);
+    EXPECT_EQ(a.points, b.points);
+    EXPECT_EQ(a.secondHeadRows, b.secondHeadRows);
+    EXPECT_EQ(a.installation, b.installation);
 }
 
 TEST_F(RequestQueueThreadedTest, RequestsDuringJobsRunInOrderAfterTheAnswers)
@@ -415,5 +444,133 @@ TEST_F(RequestQueueThreadedTest, AStormOfCrossLinesDuringALoadLoadsOnlyTheNewest
     expectSame(stormed, oneByOne);
     EXPECT_EQ(stormed.previewRect, oneByOne.previewRect);
 }
+
+// Requests that arrive during a load, then the same requests one after the
+// other on a fresh window: a waiting load gives way to a newer one only where
+// the end is the same, and does otherwise. Each row: whether a recalculation
+// was asked for before, the steps during the load, the loads carried out
+// there (the running one included).
+enum class Step {
+    Width,           // a new corridor width: a load
+    NoFiles,         // "ADDLINE" without items
+    SurveyFiles,     // "ADDLINE" naming the survey's files, as named
+    TwoHeadFile,     // "ADDLINE" naming a raw file of two receive heads
+    CrossLine,       // "SETCORRIDOR" over the survey: a load when files are named
+};
+
+struct SequenceCase {
+    const char *name;
+    CrossLineWidget::ViewMode mode;
+    bool recalculatedBefore;
+    QList<Step> steps;
+    int loads;
+};
+
+void PrintTo(const SequenceCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+constexpr auto postprocessing = CrossLineWidget::POSTPROCESSING;
+
+const SequenceCase sequenceCases[] = {
+    // The width's load draws the new width; the cross line's finds no files.
+    {"WidthThenNoFilesThenCrossLine", postprocessing, false, {Step::Width, Step::NoFiles, Step::CrossLine}, 2},
+    // The same, ending with the recalculation of the width's lines.
+    {"WidthThenNoFilesThenCrossLineRecalculated", postprocessing, true,
+     {Step::Width, Step::NoFiles, Step::CrossLine}, 2},
+    // The width's load of a file of two heads shows the TX 2 and RX 2 rows,
+    // which REALTIME starts without, and which stay shown.
+    {"TwoHeadsThenWidthThenSurveyThenCrossLine", CrossLineWidget::REALTIME, false,
+     {Step::TwoHeadFile, Step::Width, Step::SurveyFiles, Step::CrossLine}, 3},
+    // The newer load reads the same files after the installation lists are
+    // emptied: the width's load gives way.
+    {"WidthThenSurveyAgainThenCrossLine", postprocessing, true, {Step::Width, Step::SurveyFiles, Step::CrossLine}, 2},
+};
+
+class RequestSequenceThreadedTest : public RequestQueueThreadedTest,
+                                    public ::testing::WithParamInterface<SequenceCase>
+{
+protected:
+    void run(Step step)
+    {
+        const QString prefix = QStringLiteral("$DAVARIV,CALIBRATION,");
+        switch (step) {
+        case Step::Width:
+            ui->corridorWidth->setValue(ui->corridorWidth->value() + 10);
+            break;
+        case Step::NoFiles:
+            w->processWebSocketMessage(prefix + QStringLiteral("ADDLINE"));
+            break;
+        case Step::SurveyFiles:
+            w->processWebSocketMessage(prefix + QStringLiteral("ADDLINE,LINE=")
+                                       + survey.files.join(QLatin1Char(';')));
+            break;
+        case Step::TwoHeadFile:
+            w->processWebSocketMessage(prefix + QStringLiteral("ADDLINE,LINE=") + twoHeads);
+            break;
+        case Step::CrossLine:
+            w->processWebSocketMessage(prefix + QStringLiteral("SETCORRIDOR,STARTX=%1,STARTY=%2,ENDX=%3,ENDY=%4")
+                                                    .arg(survey.line[0]).arg(survey.line[1])
+                                                    .arg(survey.line[2]).arg(survey.line[3]));
+            break;
+        }
+    }
+
+    // A new window in the mode, before the steps: the survey loaded, then
+    // recalculated when asked, and a load of it running.
+    void startRunningLoad(CrossLineWidget::ViewMode mode, bool recalculatedBefore)
+    {
+        freshWindow(mode);
+        countJobs();
+        w->setProjectionFile(writeProjectionDefinition(dir));
+        {
+            const QSignalBlocker quiet(ui->corridorWidth);
+            ui->corridorWidth->setValue(20);
+        }
+        w->setCrossLineCoordinates(survey.line[0], survey.line[1], survey.line[2], survey.line[3]);
+        if (recalculatedBefore) {
+            startLoad();
+            ASSERT_TRUE(waitIdle(300000));
+            ASSERT_TRUE(recalculate());
+        }
+        startLoad();
+        ASSERT_TRUE(w->dataThreadBusy());
+    }
+
+    QString twoHeads;
+    int loads = 0;
+};
+
+TEST_P(RequestSequenceThreadedTest, EndsAsTheRequestsOneAfterTheOther)
+{
+    const SequenceCase &c = GetParam();
+    twoHeads = rawFile(QStringLiteral("twoheads.nexra"), 2);
+    const auto countLoads = [this] {
+        QObject::connect(w.get(), &CrossLineWidget::requestRegionData, [this] { ++loads; });
+    };
+    ASSERT_NO_FATAL_FAILURE(startRunningLoad(c.mode, c.recalculatedBefore));
+    countLoads();
+    loads = 1;
+    for (Step step : c.steps)
+        run(step);
+    ASSERT_TRUE(waitIdle(300000));
+    EXPECT_EQ(loads, c.loads);
+    EXPECT_EQ(sent.load(), answered.load());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const Snapshot queued = snapshot();
+    ASSERT_FALSE(queued.series.isEmpty());
+
+    ASSERT_NO_FATAL_FAILURE(startRunningLoad(c.mode, c.recalculatedBefore));
+    ASSERT_TRUE(waitIdle(300000));
+    for (Step step : c.steps) {
+        run(step);
+        ASSERT_TRUE(waitIdle(300000));
+    }
+    expectSameWindow(queued, snapshot());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, RequestSequenceThreadedTest, ::testing::ValuesIn(sequenceCases),
+                         [](const ::testing::TestParamInfo<SequenceCase> &info) { return std::string(info.param.name); });
 
 } // namespace
