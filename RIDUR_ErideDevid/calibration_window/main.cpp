@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     // Anything but a regular file counts as missing, and logging stays
     // unconfigured: a FIFO there would hold the start up for good.
     if (!holdsOtherThanAFile(logConfiguration))
-        log4cplus::PropertyConfigurator::doConfigure(toLogText(logConfiguration),
+        log4cplus::PropertyConfigurator::doConfigure(toTString(logConfiguration),
                                                      log4cplus::Logger::getDefaultHierarchy(), 0);
     LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("New run"));
 
@@ -66,14 +66,7 @@ int main(int argc, char *argv[])
     QApplication::setFont(font);
 
     const CommandLineOptions options = parseCommandLine(QApplication::arguments());
-    if (logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL)) {
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("run with projection ")
-                                    << toLogText(options.projection) << LOG4CPLUS_TEXT(", survey ")
-                                    << toLogText(options.survey) << LOG4CPLUS_TEXT(", sx ")
-                                    << options.sx << LOG4CPLUS_TEXT(", sy ") << options.sy
-                                    << LOG4CPLUS_TEXT(", ex ") << options.ex
-                                    << LOG4CPLUS_TEXT(", ey ") << options.ey);
-    }
+    logCommandLine(options);
 
     int exitCode = 0;
     bool dataThreadEnded = true;
