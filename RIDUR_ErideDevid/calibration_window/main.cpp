@@ -5,6 +5,7 @@
 #include "crosslinewidget.h"
 #include "logtext.h"
 #include "platformpaths.h"
+#include "temppath.h"
 
 #include <QApplication>
 #include <QFile>
@@ -29,15 +30,17 @@ namespace {
 const char *const logConfigurationName = "log4cplus_configureCalib.ini";
 
 // Writes the default logging configuration when the folder has none; an
-// existing file is never replaced. A failure leaves logging unconfigured.
+// existing file is never replaced. A failure, or no private folder for the
+// log file, leaves logging unconfigured.
 void provideLogConfiguration(const QString &path)
 {
-    if (QFile::exists(path))
+    const QString logFile = TasksProgress::tempFilePath(defaultLogFilePath());
+    if (QFile::exists(path) || logFile.isEmpty())
         return;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return;
-    file.write(defaultLogConfiguration(platformTempFilePath(defaultLogFilePath())));
+    file.write(defaultLogConfiguration(logFile));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "platformpaths.h"
+#include "scoped_env.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,35 +7,6 @@
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const QByteArray *value)
-        : name(name), hadValue(qEnvironmentVariableIsSet(name)), old(qgetenv(name))
-    {
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (hadValue)
-            qputenv(name, old);
-        else
-            qunsetenv(name);
-    }
-
-private:
-    const char *name;
-    bool hadValue;
-    QByteArray old;
-};
-
-} // namespace
 
 TEST(PlatformPaths, ProgramDataFolderFollowsTheEnvironment)
 {
@@ -72,23 +44,4 @@ TEST(PlatformPaths, ProjResourceFolderPrefersTheSuiteFolder)
                             suiteFolder + QStringLiteral("/proj.db")));
     EXPECT_EQ(projResourceFolder(), suiteFolder);
     QDir(suiteFolder).removeRecursively();
-}
-
-TEST(PlatformPaths, TempFilePathKeepsTheFileName)
-{
-    const struct {
-        const char *windowsPath;
-        const char *fileName;
-    } cases[] = {
-        {"c:/TEMP/DAV5Edade.log4", "DAV5Edade.log4"},
-        {"C:\\temp\\error.png", "error.png"},
-    };
-    for (const auto &c : cases) {
-        const QString path = platformTempFilePath(QLatin1String(c.windowsPath));
-#ifdef Q_OS_WIN
-        EXPECT_EQ(path, QLatin1String(c.windowsPath));
-#else
-        EXPECT_EQ(path, QDir::tempPath() + QLatin1Char('/') + QLatin1String(c.fileName));
-#endif
-    }
 }
