@@ -91,8 +91,11 @@ inline void removeEntry(const QString &path)
 
 // Keeps a test from hanging on a FIFO: once the deadline has passed, and
 // until dismissed, the FIFO's write end is opened and closed again and again,
-// so that a blocking open of its read end returns (and reads nothing).
-// fired() tells the test that something had waited on the FIFO.
+// so that a blocking open of its read end returns (and reads nothing), and
+// its read end is held open and drained, so that a blocking open of its
+// write end returns (and what is written goes nowhere). fired() tells the
+// test that the deadline had passed before it was dismissed: something had
+// waited on the FIFO that long.
 class FifoUnblocker
 {
 public:
@@ -128,14 +131,21 @@ private:
         std::unique_lock<std::mutex> lock(mutex);
         if (wake.wait_for(lock, deadline, [this] { return dismissed; }))
             return;
+        hasFired = true;
+        const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+        char drained[4096];
         while (!dismissed) {
-            const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-            if (writer >= 0) {
-                ::close(writer);
-                hasFired = true;
+            if (reader >= 0) {
+                while (::read(reader, drained, sizeof drained) > 0) {
+                }
             }
+            const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
             wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return dismissed; });
         }
+        if (reader >= 0)
+            ::close(reader);
     }
 
     const QByteArray name;
