@@ -35,9 +35,6 @@ QByteArray defaultLogConfiguration(const QString &logFilePath)
         valueEnd = text.indexOf('\n', valueStart);
     if (valueEnd < 0)
         valueEnd = text.size();
-    // log4cplus reads a backslash as an escape; forward slashes work everywhere.
-    QString path = logFilePath;
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    text.replace(valueStart, valueEnd - valueStart, path.toUtf8());
+    text.replace(valueStart, valueEnd - valueStart, logFilePath.toUtf8());
     return text;
 }

@@ -12,5 +12,5 @@ void registerAppResources();
 QString defaultLogFilePath();
 
 // The default logging configuration with its log file path replaced by
-// logFilePath; empty when the resource cannot be read.
+// logFilePath, written as it is; empty when the resource cannot be read.
 QByteArray defaultLogConfiguration(const QString &logFilePath);

@@ -27,7 +27,8 @@ printf '<RUZ_Edudorivud>\nEPSG:4326\n+proj=merc +units=cm +ellps=WGS84\n' > "$DE
 LINES=()
 for f in "$DEMO"/survey/*.nexra; do LINES+=(--line "$f"); done
 
-export ProgramData="$DEMO/ProgramData" XDG_CONFIG_HOME="$DEMO/config" TMPDIR="$DEMO/tmp"
+export ProgramData="$DEMO/ProgramData" XDG_CONFIG_HOME="$DEMO/config" XDG_CACHE_HOME="$DEMO/cache" \
+  TMPDIR="$DEMO/tmp"
 PROGRAM=("$BUILD/RIDUR_ErideDevid/calibration_window/RIDUR_ErideDevid"
          "-projection=$DEMO/projection.txt" "-survey=demo")
 HEADLESS=0
@@ -50,7 +51,7 @@ CALLER=("$PYTHON" "$ROOT/tools/calib_caller/calib_caller.py")
   --cross-line-deg 59.9987,4.9960,60.0012,5.0035 --show --listen 3
 
 echo
-echo "Demo folder: $DEMO (log file: $DEMO/tmp/DAV5Edade.log4)"
+echo "Demo folder: $DEMO (log file: $DEMO/cache/Quillmere Vadidaro/qhvx/DAV5Edade.log4)"
 if [ "$HEADLESS" = 1 ]; then
   "$PYTHON" - "$DEMO" <<'PY'
 import socket, sys

@@ -1,10 +1,9 @@
 #include "taskprogresswidget.h"
 #include "ui_taskprogresswidget.h"
 
-#include "temppath.h"
+#include "erroricon.h"
 
 #include <QMouseEvent>
-#include <QPixmap>
 #include <QProgressBar>
 #include <QScrollBar>
 
@@ -16,7 +15,7 @@ TaskProgressWidget::TaskProgressWidget(QWidget *parent)
 
     // The operator's workstation keeps the icon in its temporary folder; an
     // absent file leaves the icon empty but the label keeps its place.
-    ui->errorIconLabel->setPixmap(QPixmap(TasksProgress::tempFilePath(QStringLiteral("error.png"))));
+    ui->errorIconLabel->setPixmap(TasksProgress::errorIcon());
     ui->errorIconLabel->setScaledContents(true);
     ui->errorIconLabel->hide();
 

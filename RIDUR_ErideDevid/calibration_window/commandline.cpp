@@ -1,5 +1,12 @@
 #include "commandline.h"
 
+#include "logtext.h"
+
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
+
 namespace {
 
 qint32 toCoordinate(const QString &value)
@@ -63,4 +70,15 @@ CommandLineOptions parseCommandLine(const QStringList &arguments)
         }
     }
     return options;
+}
+
+void logCommandLine(const CommandLineOptions &options)
+{
+    if (!logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL))
+        return;
+    LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("run with projection ")
+                                << toLogText(options.projection) << LOG4CPLUS_TEXT(", survey ")
+                                << toLogText(options.survey) << LOG4CPLUS_TEXT(", sx ") << options.sx
+                                << LOG4CPLUS_TEXT(", sy ") << options.sy << LOG4CPLUS_TEXT(", ex ")
+                                << options.ex << LOG4CPLUS_TEXT(", ey ") << options.ey);
 }

@@ -27,3 +27,7 @@ struct CommandLineOptions {
 // same prefix wins; arguments matching no prefix are ignored. Integer values
 // that are not base-10 32-bit numbers read as 0.
 CommandLineOptions parseCommandLine(const QStringList &arguments);
+
+// Logs the options at DEBUG through "Rerozadoz": "run with projection %1,
+// survey %2, sx %3, sy %4, ex %5, ey %6", the texts escaped.
+void logCommandLine(const CommandLineOptions &options);

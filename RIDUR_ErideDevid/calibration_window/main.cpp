@@ -3,17 +3,16 @@
 #include "appresources.h"
 #include "commandline.h"
 #include "crosslinewidget.h"
-#include "logtext.h"
+#include "logsetup.h"
 #include "platformpaths.h"
+#include "temppath.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QStyleFactory>
 
-#include <log4cplus/configurator.h>
 #include <log4cplus/hierarchy.h>
 #include <log4cplus/initializer.h>
 #include <log4cplus/logger.h>
@@ -24,37 +23,19 @@
 
 static log4cplus::Logger logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Rerozadoz"));
 
-namespace {
-
-const char *const logConfigurationName = "log4cplus_configureCalib.ini";
-
-// Writes the default logging configuration when the folder has none; an
-// existing file is never replaced. A failure leaves logging unconfigured.
-void provideLogConfiguration(const QString &path)
-{
-    if (QFile::exists(path))
-        return;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return;
-    file.write(defaultLogConfiguration(platformTempFilePath(defaultLogFilePath())));
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     registerAppResources();
     log4cplus::initialize();
 
-    const QString logConfiguration =
-        programDataFolder() + QLatin1Char('/') + QLatin1String(logConfigurationName);
-    provideLogConfiguration(logConfiguration);
-    // Anything but a regular file counts as missing, and logging stays
-    // unconfigured: a FIFO there would hold the start up for good.
-    if (!holdsOtherThanAFile(logConfiguration))
-        log4cplus::PropertyConfigurator::doConfigure(toLogText(logConfiguration),
-                                                     log4cplus::Logger::getDefaultHierarchy(), 0);
+    // The log file goes where the task rows find their icon: the suite's
+    // temporary folder.
+    const QString note = configureLogging(
+        log4cplus::Logger::getDefaultHierarchy(),
+        programDataFolder() + QStringLiteral("/log4cplus_configureCalib.ini"),
+        TasksProgress::tempFilePath(defaultLogFilePath()));
+    if (!note.isEmpty())
+        std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
     LOG4CPLUS_INFO(logger, LOG4CPLUS_TEXT("New run"));
 
     QApplication app(argc, argv);
@@ -66,14 +47,7 @@ int main(int argc, char *argv[])
     QApplication::setFont(font);
 
     const CommandLineOptions options = parseCommandLine(QApplication::arguments());
-    if (logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL)) {
-        LOG4CPLUS_DEBUG(logger, LOG4CPLUS_TEXT("run with projection ")
-                                    << toLogText(options.projection) << LOG4CPLUS_TEXT(", survey ")
-                                    << toLogText(options.survey) << LOG4CPLUS_TEXT(", sx ")
-                                    << options.sx << LOG4CPLUS_TEXT(", sy ") << options.sy
-                                    << LOG4CPLUS_TEXT(", ex ") << options.ex
-                                    << LOG4CPLUS_TEXT(", ey ") << options.ey);
-    }
+    logCommandLine(options);
 
     int exitCode = 0;
     bool dataThreadEnded = true;

@@ -44,17 +44,6 @@ QString projResourceFolder()
     return QDir::toNativeSeparators(QStringLiteral(RIDUR_PROJ_DATADIR));
 }
 
-QString platformTempFilePath(const QString &fileName)
-{
-#ifdef Q_OS_WIN
-    return fileName;
-#else
-    const int cut = qMax(fileName.lastIndexOf(QLatin1Char('/')),
-                         fileName.lastIndexOf(QLatin1Char('\\')));
-    return QDir::tempPath() + QLatin1Char('/') + fileName.mid(cut + 1);
-#endif
-}
-
 namespace {
 
 #ifdef Q_OS_UNIX

@@ -18,10 +18,6 @@ QString programDataFolder();
 // the data folder of the installed PROJ.
 QString projResourceFolder();
 
-// A fixed Windows temporary file path such as "c:/TEMP/DAV5Edade.log4":
-// unchanged on Windows, elsewhere the same file name in the temporary folder.
-QString platformTempFilePath(const QString &fileName);
-
 // Opens the file read-only when its name leads to a regular file (through
 // symbolic links). Anything else, a FIFO or a device for instance, is not
 // opened and gives false at once: such an open or read may never return. A

@@ -16,7 +16,6 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -92,12 +91,13 @@ inline void removeEntry(const QString &path)
 
 // Keeps a test from hanging on a FIFO: once the deadline has passed, and
 // until dismissed, the FIFO's write end is opened and closed again and again,
-// so that a blocking open of its read end returns (and reads nothing), and so
-// is its read end, drained of what comes until the writer closes, so that a
-// blocking open of its write end returns. With clearing, whatever other than
-// a regular file is at the path is removed as well (a lock file that cannot
-// be taken is waited for without end). fired() tells the test that something
-// had waited on the FIFO or what was there.
+// so that a blocking open of its read end returns (and reads nothing), and
+// its read end is held open and drained, so that a blocking open of its
+// write end returns (and what is written goes nowhere). With clearing,
+// whatever other than a regular file is at the path is removed as well (a
+// lock file that cannot be taken is waited for without end). fired() tells
+// the test that the deadline had passed before it was dismissed: something
+// had waited on the FIFO or what was there that long.
 class FifoUnblocker
 {
 public:
@@ -136,45 +136,34 @@ private:
         std::unique_lock<std::mutex> lock(mutex);
         if (wake.wait_for(lock, deadline, [this] { return dismissed; }))
             return;
+        hasFired = true;
+        const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+        char drained[4096];
         while (!dismissed) {
-            const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-            if (writer >= 0) {
-                ::close(writer);
-                hasFired = true;
+            if (reader >= 0) {
+                while (::read(reader, drained, sizeof drained) > 0) {
+                }
             }
-            if (drainedAWriter())
-                hasFired = true;
-            if (clearing == ClearThePlace && removedOtherThanAFile())
-                hasFired = true;
+            const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+            if (clearing == ClearThePlace)
+                removeOtherThanAFile();
             wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return dismissed; });
         }
+        if (reader >= 0)
+            ::close(reader);
     }
 
-    // Opens the read end; whether a writer came and wrote before it closed.
-    bool drainedAWriter() const
-    {
-        const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
-        if (reader < 0)
-            return false;
-        bool wrote = false;
-        char buffer[4096];
-        pollfd ready{reader, POLLIN, 0};
-        while (::poll(&ready, 1, 50) > 0) {
-            const ssize_t got = ::read(reader, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            wrote = true;
-        }
-        ::close(reader);
-        return wrote;
-    }
-
-    bool removedOtherThanAFile() const
+    void removeOtherThanAFile() const
     {
         struct stat status;
         if (::lstat(name.constData(), &status) != 0 || S_ISREG(status.st_mode))
-            return false;
-        return (S_ISDIR(status.st_mode) ? ::rmdir(name.constData()) : ::unlink(name.constData())) == 0;
+            return;
+        if (S_ISDIR(status.st_mode))
+            ::rmdir(name.constData());
+        else
+            ::unlink(name.constData());
     }
 
     const QByteArray name;

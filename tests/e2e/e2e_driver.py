@@ -154,7 +154,8 @@ class Program:
 
     @property
     def log_path(self):
-        return os.path.join(self.tmp, "DAV5Edade.log4")
+        # The program's private temporary folder, in its cache folder.
+        return os.path.join(self.root, "cache", "Quillmere Vadidaro", "qhvx", "DAV5Edade.log4")
 
     @property
     def log_configuration_path(self):
@@ -515,7 +516,7 @@ async def case_main_road(args):
     try:
         check(os.path.exists(program.log_configuration_path),
               "the default logging configuration is written into the program-data folder")
-        check("New run" in program.log(), "the log file in TMPDIR starts with \"New run\"")
+        check("New run" in program.log(), "the log file in the private folder starts with \"New run\"")
         check("getRawFiles" not in program.log(), "without a cross line nothing is loaded at start")
         check(not program.visible(), "the window starts hidden")
         check(program.probe("property corridorWidth value") == "20",

@@ -1,6 +1,11 @@
 #include "panel_probe.h"
 
+#include "non_regular_files.h"
+#include "scoped_env.h"
+
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -102,25 +107,40 @@ TEST(TaskRow, IndentLevelSetsTheLeftMargin)
     }
 }
 
-// The error icon is read from "error.png" in the temporary folder.
+// The error icon is read from "error.png" in the private temporary folder:
+// "Quillmere Vadidaro/qhvx" in the cache folder, here the test's own.
 class TaskRowIcon : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", dir.path().toUtf8());
-        ASSERT_EQ(QDir(QDir::tempPath()), QDir(dir.path()));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(iconPath).path()));
     }
-    void TearDown() override { qputenv("TMPDIR", savedTmp); }
 
     QPixmap iconOf(const TaskProgressWidget &row)
     {
         return part<QLabel>(&row, "errorIconLabel")->pixmap(Qt::ReturnByValue);
     }
 
+    // The colour of the icon's middle pixel.
+    QColor colourOf(const TaskProgressWidget &row)
+    {
+        const QImage image = iconOf(row).toImage();
+        return image.pixelColor(image.width() / 2, image.height() / 2);
+    }
+
+    static bool writeIcon(const QString &path, const QSize &size, const QColor &colour,
+                          QImage::Format format = QImage::Format_ARGB32)
+    {
+        QImage image(size, format);
+        image.fill(colour);
+        return image.save(path, "PNG");
+    }
+
     QTemporaryDir dir;
-    QByteArray savedTmp;
+    const QByteArray cacheHome = dir.path().toUtf8();
+    const ScopedEnv setCache{"XDG_CACHE_HOME", cacheHome};
+    const QString iconPath = dir.path() + QStringLiteral("/Quillmere Vadidaro/qhvx/error.png");
 };
 
 TEST_F(TaskRowIcon, AbsentFileGivesAnEmptyIconThatStillShowsOnError)
@@ -131,16 +151,108 @@ TEST_F(TaskRowIcon, AbsentFileGivesAnEmptyIconThatStillShowsOnError)
     EXPECT_FALSE(part<QLabel>(&row, "errorIconLabel")->isHidden());
 }
 
-TEST_F(TaskRowIcon, FileInTheTemporaryFolderIsShownScaled)
+TEST_F(TaskRowIcon, FileInThePrivateFolderIsShownScaled)
 {
-    QImage image(8, 8, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    ASSERT_TRUE(image.save(QDir(dir.path()).filePath("error.png")));
+    ASSERT_TRUE(writeIcon(iconPath, QSize(8, 8), Qt::red));
 
     TaskProgressWidget row;
     EXPECT_EQ(iconOf(row).size(), QSize(8, 8));
+    EXPECT_EQ(colourOf(row), QColor(Qt::red));
     EXPECT_TRUE(part<QLabel>(&row, "errorIconLabel")->hasScaledContents());
 }
+
+// The rows share one decoded icon. A file that has changed since is decoded
+// again, for the rows made from then on.
+TEST_F(TaskRowIcon, DecodedOnceForAllRows)
+{
+    ASSERT_TRUE(writeIcon(iconPath, QSize(8, 8), Qt::red));
+    TaskProgressWidget first;
+    TaskProgressWidget second;
+    ASSERT_FALSE(iconOf(first).isNull());
+    EXPECT_EQ(iconOf(second).cacheKey(), iconOf(first).cacheKey());
+
+    ASSERT_TRUE(writeIcon(iconPath, QSize(8, 8), Qt::blue));
+    QFile file(iconPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    file.close();
+    TaskProgressWidget third;
+    EXPECT_EQ(colourOf(third), QColor(Qt::blue));
+    EXPECT_EQ(colourOf(first), QColor(Qt::red));
+}
+
+// Only a small image is decoded: its file at most 1 MiB, the image at most
+// 256 pixels wide and high by its header. The 8000 x 8000 PNG of a
+// few hundred KB took some 250 MB for every row.
+TEST_F(TaskRowIcon, OnlyASmallImageIsDecoded)
+{
+    const struct {
+        const char *name;
+        QSize size;
+        QImage::Format format;
+        qint64 fileSize; // padded after the image's end to this size; 0: as written
+        bool shown;
+    } cases[] = {
+        {"AtTheSideBound", {256, 256}, QImage::Format_ARGB32, 0, true},
+        {"TooWide", {257, 8}, QImage::Format_ARGB32, 0, false},
+        {"TooHigh", {8, 257}, QImage::Format_ARGB32, 0, false},
+        {"Huge", {8000, 8000}, QImage::Format_Mono, 0, false},
+        {"AtTheByteBound", {8, 8}, QImage::Format_ARGB32, 1024 * 1024, true},
+        {"OneByteOver", {8, 8}, QImage::Format_ARGB32, 1024 * 1024 + 1, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(iconPath);
+        ASSERT_TRUE(writeIcon(iconPath, c.size, Qt::white, c.format));
+        if (c.fileSize > 0) {
+            QFile file(iconPath);
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            ASSERT_LT(file.size(), c.fileSize);
+            file.write(QByteArray(int(c.fileSize - file.size()), '\0'));
+            file.close();
+            ASSERT_EQ(QFileInfo(iconPath).size(), c.fileSize);
+        }
+        // Another modification time for each case.
+        QFile file(iconPath);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(&c - cases + 1),
+                                     QFileDevice::FileModificationTime));
+        file.close();
+
+        TaskProgressWidget row;
+        EXPECT_EQ(iconOf(row).isNull(), !c.shown);
+        if (c.shown)
+            EXPECT_EQ(iconOf(row).size(), c.size);
+    }
+}
+
+// Anything but a regular file in the icon's place gives an empty icon at
+// once: a FIFO held the first row, and so the chart and the caller, for good.
+class TaskRowIconNotAFile : public TaskRowIcon, public ::testing::WithParamInterface<specialfiles::Kind>
+{
+};
+
+TEST_P(TaskRowIconNotAFile, GivesAnEmptyIconAtOnce)
+{
+    const QString scratch = dir.path() + QStringLiteral("/scratch");
+    ASSERT_TRUE(QDir().mkpath(scratch));
+    if (!GetParam().make(iconPath, scratch))
+        GTEST_SKIP() << "cannot make " << GetParam().name << " here";
+    const QString before = specialfiles::describe(iconPath);
+    const QString fifo = QFileInfo(iconPath).isSymLink() ? QFileInfo(iconPath).symLinkTarget() : iconPath;
+    FifoUnblocker unblocker(fifo, std::chrono::seconds(10));
+
+    TaskProgressWidget row;
+    EXPECT_TRUE(iconOf(row).isNull());
+    unblocker.dismiss();
+    EXPECT_FALSE(unblocker.fired()) << "the row waited on the FIFO";
+    EXPECT_EQ(specialfiles::describe(iconPath), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TaskRowIconNotAFile, ::testing::ValuesIn(specialfiles::notAFile),
+                         [](const ::testing::TestParamInfo<specialfiles::Kind> &info) {
+                             return std::string(info.param.name);
+                         });
 
 // A row on screen, clicked by the user.
 class TaskRowClick : public ::testing::Test {

@@ -248,11 +248,12 @@ TEST_F(CorridorLoadTest, ResetDoesNothingAfterOtherExtension)
 }
 
 // A name with a NUL is kept as named; cut at the NUL it would lead to a real
-// raw file, which no call opens.
+// raw file, which no call opens. The log shows the NUL as an escape.
 TEST_F(CorridorLoadTest, PathWithANulIsNamedButNeverOpened)
 {
     const QString good = write("good.nexra", {iip(1), mrz(2)});
     const QString named = good + QChar(0) + QStringLiteral(".nexra");
+    const QString logged = good + QStringLiteral("\\x00.nexra");
     data.addRawFile(named);
     ASSERT_EQ(data.rawFiles(), QStringList{named});
 
@@ -263,7 +264,7 @@ TEST_F(CorridorLoadTest, PathWithANulIsNamedButNeverOpened)
         cap.clear();
         call();
         EXPECT_EQ(cap.messages(log4cplus::INFO_LOG_LEVEL),
-                  QStringList{"cannot open file " + named + " for reading"});
+                  QStringList{"cannot open file " + logged + " for reading"});
         EXPECT_TRUE(CrossLineDataInspector::regionSoundings(data).isEmpty());
         EXPECT_TRUE(data.installationLists()->transducers.isEmpty());
     }

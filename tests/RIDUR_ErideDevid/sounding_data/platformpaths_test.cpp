@@ -1,4 +1,5 @@
 #include "platformpaths.h"
+#include "scoped_env.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,35 +14,6 @@
 #endif
 
 #include <tuple>
-
-namespace {
-
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const QByteArray *value)
-        : name(name), hadValue(qEnvironmentVariableIsSet(name)), old(qgetenv(name))
-    {
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (hadValue)
-            qputenv(name, old);
-        else
-            qunsetenv(name);
-    }
-
-private:
-    const char *name;
-    bool hadValue;
-    QByteArray old;
-};
-
-} // namespace
 
 TEST(PlatformPaths, ProgramDataFolderFollowsTheEnvironment)
 {
@@ -190,22 +162,3 @@ INSTANTIATE_TEST_SUITE_P(NotAFile, CreateFile, ::testing::ValuesIn(specialfiles:
 INSTANTIATE_TEST_SUITE_P(AFile, CreateFile, ::testing::ValuesIn(somethingThere),
                          [](const auto &info) { return std::string(info.param.name); });
 #endif
-
-TEST(PlatformPaths, TempFilePathKeepsTheFileName)
-{
-    const struct {
-        const char *windowsPath;
-        const char *fileName;
-    } cases[] = {
-        {"c:/TEMP/DAV5Edade.log4", "DAV5Edade.log4"},
-        {"C:\\temp\\error.png", "error.png"},
-    };
-    for (const auto &c : cases) {
-        const QString path = platformTempFilePath(QLatin1String(c.windowsPath));
-#ifdef Q_OS_WIN
-        EXPECT_EQ(path, QLatin1String(c.windowsPath));
-#else
-        EXPECT_EQ(path, QDir::tempPath() + QLatin1Char('/') + QLatin1String(c.fileName));
-#endif
-    }
-}
